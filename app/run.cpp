@@ -1,0 +1,79 @@
+#include "app/run.h"
+
+#include <sstream>
+
+#include "app/crash_report.h"
+#include "app/issue_definition_reader.h"
+#include "delivery/mailto.h"
+#include "delivery/mapi_mailer.h"
+#include "pellicor/logging.h"
+#include "platform/dynamic_library.h"
+
+namespace {
+
+constexpr int levelError = 3;
+constexpr int levelWarn = 4;
+constexpr int levelInfo = 6;
+
+void logMain(int level, const std::string& text)
+{
+    Logger* logger = Logger::getInstance();
+    if (logger->isEnabled(Logger::MODULE_MAIN, level))
+        logger->log(text, Logger::MODULE_MAIN, level);
+}
+
+} // namespace
+
+void initLogging()
+{
+    Logger* logger = Logger::getInstance();
+    logger->addWriter(new LoggerFileWriter(logger, "Pellicor.log"));
+}
+
+std::string getReportArgument(int argc, char* argv[])
+{
+    if (argc != 2)
+        throw LoggedException("Expecting one argument containing report xml file name.");
+    return argv[1];
+}
+
+void fillReportRequest(const std::string& argument, ReportRequest& request)
+{
+    if (argument == "--crash") {
+        fillCrashReport(request);
+        return;
+    }
+    IssueDefinitionReader reader;
+    reader.read(argument, request);
+}
+
+void sendReport(std::string argument)
+{
+    ReportRequest request;
+    fillReportRequest(argument, request);
+
+    // Loaded only once the request is complete: a bad request never
+    // touches the mail client.
+    MapiMailer mailer(platform::DynamicLibrary::open("mapi32.dll"));
+    if (mailer.send(request))
+        return;
+    logMain(levelWarn, "MAPI error report failed. Trying mailto.\n");
+    if (!openMailto(request))
+        throw LoggedException("Could not open mail client to report!\n");
+}
+
+int run(int argc, char* argv[])
+{
+    initLogging();
+    logMain(levelInfo, "Pellicor started.\n");
+    sendReport(getReportArgument(argc, argv));
+    logMain(levelInfo, "Pellicor finished.\n");
+    return 0;
+}
+
+void logError(const std::exception& error)
+{
+    std::ostringstream text;
+    text << "Error: " << error.what();
+    logMain(levelError, text.str());
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/report_request.h"
+
+// Hands the shell a URL; above 32 means accepted, as the Windows shell reports.
+using ShellOpen = std::function<std::intptr_t(const std::string& url)>;
+
+// Opens the user's mail program on a new mail through a mailto: URL. A URL
+// carries no file, so when the request names an archive the body starts
+// with a line asking the user to attach it. True when the shell took it.
+bool openMailto(const ReportRequest& request);
+bool openMailto(const ReportRequest& request, const ShellOpen& shell);
+
+// The mailto: URL for the request (RFC 6068).
+std::string buildMailtoUrl(const ReportRequest& request);
+
+// Percent-encodes one field of a mailto: URL. Every byte but the unreserved
+// ones becomes %XX, and each line break (LF, CR LF or a lone CR) becomes
+// %0D%0A, so the field reaches the mail client exactly as given.
+std::string escapeMailtoUrl(const std::string& field);

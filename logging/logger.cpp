@@ -1,0 +1,160 @@
+#include "pellicor/logging.h"
+
+#include <ctime>
+#include <iostream>
+
+#include "platform/files.h"
+
+const char* const Logger::levelNames[Logger::LEVEL_COUNT] = {
+    "EMERGENCY", "ALERERT", "CRITICAL", "ERROR", "WARN", "NOTI",
+    "INFO",      "DEBG",    "VER1",     "VER2",  "VER3",
+};
+
+namespace {
+
+std::string formatNow(const char* format)
+{
+    std::tm local{};
+    if (!platform::localTime(std::time(nullptr), local))
+        return {};
+    char buffer[32];
+    std::size_t n = std::strftime(buffer, sizeof buffer, format, &local);
+    return std::string(buffer, n);
+}
+
+} // namespace
+
+Logger::IWriter::~IWriter() = default;
+
+Logger::Logger() : defaultWriter(new LoggerCoutWriter) {}
+
+Logger::~Logger() = default;
+
+Logger* Logger::getInstance()
+{
+    static std::mutex creation;
+    static Logger* instance = nullptr;
+    std::lock_guard<std::mutex> lock(creation);
+    if (!instance)
+        instance = new Logger;
+    return instance;
+}
+
+int Logger::levelOf(int module)
+{
+    if (module == loggerModule("MAIN"))
+        module = MODULE_MAIN;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto own = levels.find(module);
+    if (own != levels.end() && own->second != -1)
+        return own->second;
+    if (module != MODULE_MAIN) {
+        auto main = levels.find(MODULE_MAIN);
+        if (main != levels.end() && main->second != -1)
+            return main->second;
+    }
+    return DEFAULT_LEVEL;
+}
+
+bool Logger::isEnabled(int module, int level)
+{
+    return level <= levelOf(module);
+}
+
+void Logger::log(const std::string& message, int module, int level)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (writers.empty()) {
+        defaultWriter->write(*this, message, module, level);
+        return;
+    }
+    for (IWriter* writer : writers)
+        writer->write(*this, message, module, level);
+}
+
+void Logger::addWriter(IWriter* writer)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    writers.insert(writer);
+}
+
+void Logger::setLevel(int module, int level)
+{
+    if (module == loggerModule("MAIN"))
+        module = MODULE_MAIN;
+    std::lock_guard<std::mutex> lock(mutex);
+    levels[module] = level;
+}
+
+void Logger::setInstanceName(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    instanceName = name;
+}
+
+void Logger::setInstanceNumber(std::int64_t number)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    instanceNumber = number;
+}
+
+std::string Logger::moduleName(int module)
+{
+    if (module == MODULE_MAIN)
+        return "MAIN";
+    std::string name(4, '\0');
+    auto code = static_cast<std::uint32_t>(module);
+    for (int i = 0; i < 4; ++i)
+        name[i] = static_cast<char>((code >> (8 * i)) & 0xFF);
+    return name;
+}
+
+std::string Logger::formatPrefix(int module, int level)
+{
+    // Out-of-range levels never reach a writer by contract; print them
+    // rather than read past the table.
+    const std::string name = level >= 0 && level < LEVEL_COUNT ? levelNames[level] : std::to_string(level);
+    return "[" + moduleName(module) + ":" + name + "]";
+}
+
+std::string Logger::formatTag() const
+{
+    std::string tag = instanceName;
+    if (instanceNumber != 0) {
+        if (!tag.empty())
+            tag += ' ';
+        tag += "[" + std::to_string(instanceNumber) + "]";
+    }
+    return tag;
+}
+
+std::string Logger::timeStamp()
+{
+    return formatNow("%H:%M:%S");
+}
+
+std::string Logger::dateTimeStamp()
+{
+    return formatNow("%d-%m-%Y %H:%M:%S");
+}
+
+LoggerCoutWriter::~LoggerCoutWriter() = default;
+
+void LoggerCoutWriter::write(Logger& logger, const std::string& message, int module, int level)
+{
+    std::ostream& out = std::cout;
+    if (out.bad())
+        out.clear();
+    out << Logger::timeStamp() << ' ' << logger.formatTag() << ' ' << Logger::formatPrefix(module, level) << ' '
+        << message;
+    out.flush();
+}
+
+LoggedException::LoggedException(const std::string& message) : std::runtime_error(message)
+{
+    Logger* logger = Logger::getInstance();
+    if (logger->isEnabled(Logger::MODULE_MAIN, 3))
+        logger->log("Exception: " + message + "\n", Logger::MODULE_MAIN, 3);
+}
+
+LoggedException::LoggedException(const char* message) : LoggedException(std::string(message)) {}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+// Opens path for writing as text, emptied, in a mode that lets other
+// processes read and write the file meanwhile. nullptr when it cannot.
+std::FILE* openSharedForWriting(const std::string& path);
+
+// The write position of an open stream, or -1 when it has none.
+long long writePosition(std::FILE* file);
+
+// Creates one directory level; the result is not worth reporting to callers
+// that only want the directory to exist.
+bool makeDirectory(const std::string& path);
+
+// Local time of t, without a buffer shared between threads.
+bool localTime(std::time_t t, std::tm& out);
+
+// The process's current directory; false when it cannot be read.
+bool currentDirectory(std::string& out);
+
+// What separates directory and file name in a path of this system.
+extern const char pathSeparator;
+
+} // namespace platform

@@ -1,0 +1,101 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+// Owns what posix_spawn needs freed, whichever way the start goes.
+class SpawnSetup {
+public:
+    SpawnSetup() { posix_spawn_file_actions_init(&actions); }
+    ~SpawnSetup() { posix_spawn_file_actions_destroy(&actions); }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    posix_spawn_file_actions_t actions;
+};
+
+std::vector<char*> pointers(const std::vector<std::string>& strings)
+{
+    std::vector<char*> result;
+    result.reserve(strings.size() + 1);
+    for (const std::string& s : strings)
+        result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
+}
+
+int exitCodeOf(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
+} // namespace
+
+ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
+                          const ProcessOptions& options)
+{
+    ProcessOutcome outcome;
+    if (argv.empty())
+        return outcome;
+
+    SpawnSetup setup;
+    if (!options.workingDirectory.empty()
+        && posix_spawn_file_actions_addchdir_np(&setup.actions, options.workingDirectory.c_str()) != 0)
+        return outcome;
+    if (!options.standardInput.empty()
+        && posix_spawn_file_actions_addopen(&setup.actions, 0, options.standardInput.c_str(), O_RDONLY, 0) != 0)
+        return outcome;
+    const int appendFlags = O_WRONLY | O_CREAT | O_APPEND;
+    if (!options.standardOutput.empty()
+        && posix_spawn_file_actions_addopen(&setup.actions, 1, options.standardOutput.c_str(), appendFlags, 0644) != 0)
+        return outcome;
+    if (!options.standardError.empty()
+        && posix_spawn_file_actions_addopen(&setup.actions, 2, options.standardError.c_str(), appendFlags, 0644) != 0)
+        return outcome;
+
+    std::vector<char*> args = pointers(argv);
+    std::vector<char*> env = pointers(options.environment);
+    char** envp = options.environment.empty() ? environ : env.data();
+
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], &setup.actions, nullptr, args.data(), envp) != 0)
+        return outcome;
+
+    // Poll rather than block: a mail client may keep its launcher waiting
+    // until the user closes the compose window.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int status = 0;
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            outcome.status = ProcessOutcome::Exited;
+            outcome.exitCode = exitCodeOf(status);
+            return outcome;
+        }
+        if (done < 0 && errno != EINTR) {
+            outcome.status = ProcessOutcome::Exited;
+            return outcome;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            outcome.status = ProcessOutcome::StillRunning;
+            return outcome;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+} // namespace platform
