@@ -1,8 +1,7 @@
 #include "app/issue_definition_reader.h"
 
 #include <climits>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 #include <libxml/parser.h>
 
@@ -13,12 +12,18 @@ namespace {
 // The file's bytes, or false when it cannot be read as a regular file.
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    struct FileClose {
+        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    char chunk[1 << 16];
+    std::size_t n = 0;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        bytes.append(chunk, n);
     // A directory opens on some systems but cannot be read.
-    return !in.bad();
+    return std::ferror(file.get()) == 0;
 }
 
 // The text of an element's first child, when that child is text.

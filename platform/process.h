@@ -26,4 +26,10 @@ struct ProcessOutcome {
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options = {});
 
+// The caller's environment as "NAME=value" entries.
+std::vector<std::string> currentEnvironment();
+
+// What separates the directories of PATH.
+extern const char pathListSeparator;
+
 } // namespace platform

@@ -43,6 +43,16 @@ int exitCodeOf(int status)
 
 } // namespace
 
+const char pathListSeparator = ':';
+
+std::vector<std::string> currentEnvironment()
+{
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        result.emplace_back(*entry);
+    return result;
+}
+
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options)
 {

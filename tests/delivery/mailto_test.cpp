@@ -1,0 +1,100 @@
+#include "delivery/mailto.h"
+
+#include <cctype>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A standard percent-decoder, as a mail client applies it to each field.
+std::string percentDecode(const std::string& text)
+{
+    std::string out;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+            && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+ReportRequest crashReport(const std::string& attachZip)
+{
+    return ReportRequest{"support", "Crash report", "Line one\nLine two", attachZip};
+}
+
+} // namespace
+
+TEST(MailtoUrl, MatchesTheWorkedExamples)
+{
+    EXPECT_EQ(buildMailtoUrl(crashReport("C:/Temp/report.zip")),
+              "mailto:support?subject=Crash%20report&body=Please,%20attach%20the%20file%20C:/Temp/report.zip"
+              "%0D%0ALine%20one%0D%0ALine%20two");
+    EXPECT_EQ(buildMailtoUrl(crashReport("")), "mailto:support?subject=Crash%20report&body=Line%20one%0D%0ALine%20two");
+    EXPECT_EQ(buildMailtoUrl(ReportRequest{}), "mailto:?subject=&body=");
+}
+
+TEST(MailtoUrl, AskForTheArchiveOnALineOfItsOwn)
+{
+    EXPECT_EQ(buildMailtoUrl(ReportRequest{"a@b", "s", "", "C:/My Dir/report.zip"}),
+              "mailto:a@b?subject=s&body=Please,%20attach%20the%20file%20C:/My%20Dir/report.zip%0D%0A");
+}
+
+TEST(MailtoEscape, KeepsOnlyUnreservedBytes)
+{
+    EXPECT_EQ(escapeMailtoUrl("AZaz09-._~!$'()*,;:@/"), "AZaz09-._~!$'()*,;:@/");
+    EXPECT_EQ(escapeMailtoUrl(" \"&?#%=+"), "%20%22%26%3F%23%25%3D%2B");
+    EXPECT_EQ(escapeMailtoUrl("\t\\\x7f\x80\xff"), "%09%5C%7F%80%FF");
+    EXPECT_EQ(escapeMailtoUrl(std::string("a\0b", 3)), "a%00b");
+    EXPECT_EQ(escapeMailtoUrl("J\xC3\xBCrgen"), "J%C3%BCrgen");
+}
+
+TEST(MailtoEscape, WritesEveryLineBreakAsCarriageReturnLineFeed)
+{
+    EXPECT_EQ(escapeMailtoUrl("a\nb"), "a%0D%0Ab");
+    EXPECT_EQ(escapeMailtoUrl("a\r\nb"), "a%0D%0Ab");
+    EXPECT_EQ(escapeMailtoUrl("a\rb"), "a%0D%0Ab");
+    EXPECT_EQ(escapeMailtoUrl("a\n\nb"), "a%0D%0A%0D%0Ab");
+    EXPECT_EQ(escapeMailtoUrl("a\n\r\nb"), "a%0D%0A%0D%0Ab");
+    EXPECT_EQ(escapeMailtoUrl("\r"), "%0D%0A");
+}
+
+TEST(MailtoEscape, EveryOtherByteDecodesBackToItself)
+{
+    for (int c = 0; c < 256; ++c) {
+        if (c == '\r' || c == '\n')
+            continue;
+        const std::string field = std::string("x") + static_cast<char>(c) + "y";
+        const std::string escaped = escapeMailtoUrl(field);
+        EXPECT_EQ(percentDecode(escaped), field) << "byte " << c;
+        // Nothing left that a URL parser would read as structure.
+        EXPECT_EQ(escaped.find_first_of(" \"&?#=+<>\\\r\n"), std::string::npos) << "byte " << c;
+    }
+}
+
+TEST(MailtoEscape, FieldsCannotAddHeaders)
+{
+    const std::string url = buildMailtoUrl(ReportRequest{"a@b", "x&cc=evil@example.com", "y#z", ""});
+    EXPECT_EQ(url, "mailto:a@b?subject=x%26cc%3Devil@example.com&body=y%23z");
+}
+
+TEST(OpenMailto, HandsTheShellOneUrlAndReadsItsVerdict)
+{
+    std::vector<std::string> opened;
+    auto shell = [&opened](std::intptr_t result) {
+        return [&opened, result](const std::string& url) {
+            opened.push_back(url);
+            return result;
+        };
+    };
+    const ReportRequest request = crashReport("");
+    EXPECT_TRUE(openMailto(request, shell(33)));
+    EXPECT_FALSE(openMailto(request, shell(32)));
+    EXPECT_FALSE(openMailto(request, shell(0)));
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0], buildMailtoUrl(request));
+}

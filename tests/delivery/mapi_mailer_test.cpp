@@ -1,0 +1,160 @@
+#include "delivery/mapi_mailer.h"
+
+#include <map>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/fakes/fake_mapi.h"
+#include "tests/support/log_capture.h"
+
+using testing_support::LogCapture;
+
+namespace {
+
+class MapiMailerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LogCapture::instance().clear();
+        auto library = platform::DynamicLibrary::open(FAKE_MAPI_PATH);
+        ASSERT_TRUE(library) << FAKE_MAPI_PATH;
+        lastCall = reinterpret_cast<FakeMapiLastCallFunction>(library.symbol("FakeMapiLastCall"));
+        setResult = reinterpret_cast<FakeMapiSetResultFunction>(library.symbol("FakeMapiSetResult"));
+        ASSERT_TRUE(lastCall && setResult);
+        setResult(0);
+        mailer.reset(new MapiMailer(std::move(library)));
+    }
+
+    // The fake's record as field -> values, in the order they came.
+    std::multimap<std::string, std::string> handed() const
+    {
+        std::multimap<std::string, std::string> fields;
+        std::istringstream in(lastCall());
+        std::string name;
+        while (in >> name) {
+            std::string first;
+            in >> first;
+            if (first == "null" || first == "set" || name.find(".lpsz") == std::string::npos) {
+                fields.emplace(name, first);
+                continue;
+            }
+            std::string text(std::stoul(first), '\0');
+            in.get();
+            in.read(&text[0], static_cast<std::streamsize>(text.size()));
+            fields.emplace(name, text);
+        }
+        return fields;
+    }
+
+    std::string field(const std::string& name) const
+    {
+        auto fields = handed();
+        auto it = fields.find(name);
+        return it == fields.end() ? "<absent>" : it->second;
+    }
+
+    std::unique_ptr<MapiMailer> mailer;
+    FakeMapiLastCallFunction lastCall = nullptr;
+    FakeMapiSetResultFunction setResult = nullptr;
+    const ReportRequest request{"support@example.com", "Crash report", "Line one\nLine two", "/tmp/report.zip"};
+};
+
+} // namespace
+
+TEST_F(MapiMailerTest, HandsTheProviderTheRecordsOfOneMail)
+{
+    ASSERT_TRUE(mailer->send(request));
+    const std::multimap<std::string, std::string> expected = {
+        {"session", "0"},
+        {"uiParam", "0"},
+        {"flags", "9"},
+        {"reserved", "0"},
+        {"message", "set"},
+        {"message.ulReserved", "0"},
+        {"message.lpszSubject", "Crash report"},
+        {"message.lpszNoteText", "Line one\nLine two"},
+        {"message.lpszMessageType", "null"},
+        {"message.lpszDateReceived", "null"},
+        {"message.lpszConversationID", "null"},
+        {"message.flFlags", "0"},
+        {"message.lpOriginator", "null"},
+        {"message.nRecipCount", "1"},
+        {"message.lpRecips", "set"},
+        {"recip.ulReserved", "0"},
+        {"recip.ulRecipClass", "1"},
+        {"recip.lpszName", "support@example.com"},
+        {"recip.lpszAddress", "SMTP:support@example.com"},
+        {"recip.ulEIDSize", "0"},
+        {"recip.lpEntryID", "null"},
+        {"message.nFileCount", "1"},
+        {"message.lpFiles", "set"},
+        {"file.ulReserved", "0"},
+        {"file.flFlags", "0"},
+        {"file.nPosition", "4294967295"},
+        {"file.lpszPathName", "/tmp/report.zip"},
+        {"file.lpszFileName", "log.zip"},
+        {"file.lpFileType", "null"},
+    };
+    EXPECT_EQ(handed(), expected);
+}
+
+TEST_F(MapiMailerTest, SendsNoAttachmentWhenNoneIsNamed)
+{
+    ASSERT_TRUE(mailer->send(ReportRequest{"", "s", "", ""}));
+    EXPECT_EQ(field("message.nFileCount"), "0");
+    EXPECT_EQ(field("message.lpFiles"), "null");
+    EXPECT_EQ(field("recip.lpszName"), "");
+    EXPECT_EQ(field("recip.lpszAddress"), "SMTP:");
+}
+
+TEST_F(MapiMailerTest, ReadsEachResultCode)
+{
+    struct Case {
+        MapiULong code;
+        bool delivered;
+        int level;
+        const char* line;
+    };
+    const Case cases[] = {
+        {0, true, 6, "MAPI report sent\n"},
+        {1, true, 6, "MAPI report user abort\n"},
+        {3, false, 3, "MAPI report login failure\n"},
+        {11, false, 3, "MAPI report attachment not found\n"},
+        {2, false, 3, "MAPI report sendMail failed with error 2\n"},
+        {0xFFFFFFFFu, false, 3, "MAPI report sendMail failed with error -1\n"},
+    };
+    for (const Case& c : cases) {
+        LogCapture::instance().clear();
+        setResult(c.code);
+        EXPECT_EQ(mailer->send(request), c.delivered) << c.code;
+        const auto lines = LogCapture::instance().lines();
+        ASSERT_EQ(lines.size(), 1u) << c.code;
+        EXPECT_EQ(lines[0].module, 0);
+        EXPECT_EQ(lines[0].level, c.level);
+        EXPECT_EQ(lines[0].message, c.line);
+    }
+}
+
+TEST_F(MapiMailerTest, ResultsStayTheSameWithLoggingOff)
+{
+    Logger::getInstance()->setLevel(Logger::MODULE_MAIN, 2);
+    setResult(1);
+    EXPECT_TRUE(mailer->send(request));
+    setResult(3);
+    EXPECT_FALSE(mailer->send(request));
+    Logger::getInstance()->setLevel(Logger::MODULE_MAIN, -1);
+    EXPECT_TRUE(LogCapture::instance().lines().empty());
+}
+
+TEST(MapiMailerWithoutProvider, FailsQuietly)
+{
+    LogCapture::instance().clear();
+    const ReportRequest request{"a", "s", "b", ""};
+    MapiMailer none{platform::DynamicLibrary()};
+    EXPECT_FALSE(none.send(request));
+
+    MapiMailer withoutExport(platform::DynamicLibrary::open(FAKE_MAPI_WITHOUT_EXPORT_PATH));
+    EXPECT_FALSE(withoutExport.send(request));
+    EXPECT_TRUE(LogCapture::instance().lines().empty());
+}

@@ -1,0 +1,106 @@
+// A Simple MAPI provider for tests. It keeps what it was handed, field by
+// field, for the test that loaded it (FakeMapiLastCall) and for a test that
+// only sees it through a run of the program (the file named by
+// PELLICOR_FAKE_MAPI_RECORD), and answers with the code the test chose
+// (FakeMapiSetResult, or PELLICOR_FAKE_MAPI_RESULT).
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "delivery/mapi.h"
+#include "tests/fakes/fake_mapi.h"
+
+namespace {
+
+std::string record;
+MapiULong result = 0;
+bool resultSet = false;
+
+void put(const char* name, const char* value)
+{
+    record += name;
+    if (value == nullptr) {
+        record += " null\n";
+        return;
+    }
+    const std::string text(value);
+    record += " " + std::to_string(text.size()) + " " + text + "\n";
+}
+
+void put(const char* name, unsigned long long value)
+{
+    record += std::string(name) + " " + std::to_string(value) + "\n";
+}
+
+void putPointer(const char* name, const void* value)
+{
+    record += std::string(name) + (value ? " set\n" : " null\n");
+}
+
+} // namespace
+
+PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std::uintptr_t uiParam,
+                                                        MapiMessage* message, MapiULong flags, MapiULong reserved)
+{
+    record.clear();
+    put("session", session);
+    put("uiParam", uiParam);
+    put("flags", flags);
+    put("reserved", reserved);
+    putPointer("message", message);
+    if (message != nullptr) {
+        put("message.ulReserved", message->ulReserved);
+        put("message.lpszSubject", message->lpszSubject);
+        put("message.lpszNoteText", message->lpszNoteText);
+        put("message.lpszMessageType", message->lpszMessageType);
+        put("message.lpszDateReceived", message->lpszDateReceived);
+        put("message.lpszConversationID", message->lpszConversationID);
+        put("message.flFlags", message->flFlags);
+        putPointer("message.lpOriginator", message->lpOriginator);
+        put("message.nRecipCount", message->nRecipCount);
+        putPointer("message.lpRecips", message->lpRecips);
+        for (MapiULong i = 0; message->lpRecips && i < message->nRecipCount; ++i) {
+            const MapiRecipDesc& r = message->lpRecips[i];
+            put("recip.ulReserved", r.ulReserved);
+            put("recip.ulRecipClass", r.ulRecipClass);
+            put("recip.lpszName", r.lpszName);
+            put("recip.lpszAddress", r.lpszAddress);
+            put("recip.ulEIDSize", r.ulEIDSize);
+            putPointer("recip.lpEntryID", r.lpEntryID);
+        }
+        put("message.nFileCount", message->nFileCount);
+        putPointer("message.lpFiles", message->lpFiles);
+        for (MapiULong i = 0; message->lpFiles && i < message->nFileCount; ++i) {
+            const MapiFileDesc& f = message->lpFiles[i];
+            put("file.ulReserved", f.ulReserved);
+            put("file.flFlags", f.flFlags);
+            put("file.nPosition", f.nPosition);
+            put("file.lpszPathName", f.lpszPathName);
+            put("file.lpszFileName", f.lpszFileName);
+            putPointer("file.lpFileType", f.lpFileType);
+        }
+    }
+
+    if (const char* path = std::getenv("PELLICOR_FAKE_MAPI_RECORD")) {
+        if (std::FILE* out = std::fopen(path, "wb")) {
+            std::fwrite(record.data(), 1, record.size(), out);
+            std::fclose(out);
+        }
+    }
+    if (resultSet)
+        return result;
+    const char* chosen = std::getenv("PELLICOR_FAKE_MAPI_RESULT");
+    return chosen ? static_cast<MapiULong>(std::strtoul(chosen, nullptr, 0)) : 0;
+}
+
+PELLICOR_EXPORT const char* FakeMapiLastCall()
+{
+    return record.c_str();
+}
+
+PELLICOR_EXPORT void FakeMapiSetResult(MapiULong code)
+{
+    result = code;
+    resultSet = true;
+}

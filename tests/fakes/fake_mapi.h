@@ -1,0 +1,9 @@
+#pragma once
+
+#include "delivery/mapi.h"
+
+// What the fake provider exports beside MAPISendMail.
+extern "C" {
+typedef const char* (*FakeMapiLastCallFunction)();
+typedef void (*FakeMapiSetResultFunction)(MapiULong code);
+}

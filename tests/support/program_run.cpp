@@ -1,0 +1,90 @@
+#include "tests/support/program_run.h"
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "platform/process.h"
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+ProgramSandbox::ProgramSandbox()
+    : bin_(root_.file("bin")), work_(root_.file("work")), standIns_(root_.file("stand-ins"))
+{
+    fs::create_directory(bin_);
+    fs::create_directory(work_);
+    fs::create_directory(standIns_);
+    const fs::path program(PELLICOR_EXE);
+    program_ = (fs::path(bin_) / program.filename()).string();
+    fs::copy_file(program, program_);
+}
+
+void ProgramSandbox::addProvider(const std::string& libraryPath)
+{
+    fs::copy_file(libraryPath, fs::path(bin_) / PROVIDER_FILE_NAME, fs::copy_options::overwrite_existing);
+}
+
+void ProgramSandbox::addStandIn(const std::string& name, const std::string& script)
+{
+    const std::string path = (fs::path(standIns_) / name).string();
+    writeFile(path, script);
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+}
+
+void ProgramSandbox::setEnvironment(const std::string& name, const std::string& value)
+{
+    environment_.emplace_back(name, value);
+}
+
+std::string ProgramSandbox::workFile(const std::string& name) const
+{
+    return (fs::path(work_) / name).string();
+}
+
+RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
+{
+    platform::ProcessOptions options;
+    options.workingDirectory = work_;
+    for (const std::string& entry : platform::currentEnvironment()) {
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const auto& own : environment_)
+            replaced = replaced || own.first == name;
+        if (replaced)
+            continue;
+        if (name == "PATH")
+            options.environment.push_back("PATH=" + standIns_ + platform::pathListSeparator + entry.substr(5));
+        else
+            options.environment.push_back(entry);
+    }
+    for (const auto& [name, value] : environment_)
+        options.environment.push_back(name + "=" + value);
+
+    std::vector<std::string> argv{program_};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    platform::ProcessOutcome outcome = platform::runProcess(argv, std::chrono::seconds(60), options);
+
+    RunResult result;
+    result.started = outcome.status == platform::ProcessOutcome::Exited;
+    result.exitCode = outcome.exitCode;
+    result.rawLog = readFile(workFile("Pellicor.log"));
+    static const std::regex dated(R"(^\d\d-\d\d-\d{4} \d\d:\d\d:\d\d (.*)$)");
+    for (const std::string& line : splitLines(result.rawLog)) {
+        std::smatch match;
+        if (line.empty() || !std::regex_match(line, match, dated))
+            result.log.push_back(line);
+        else
+            result.log.push_back(match[1]);
+    }
+    return result;
+}
+
+bool isFailureStatus(int exitCode)
+{
+    // -1 from main: 255 where statuses are one byte, all bits set where they are 32.
+    return exitCode != 0 && (exitCode & 0xFF) == 0xFF;
+}
+
+} // namespace testing_support
