@@ -1,0 +1,117 @@
+#include "delivery/report_archive.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include <zip.h>
+
+#include "pellicor/logging.h"
+#include "platform/files.h"
+
+const std::string productPrefix = "QXF";
+const std::string reportArchiveName = "report.zip";
+
+namespace {
+
+const std::string logExtension = "log";
+const std::string currentMinidumpName = productPrefix + "-minidump.dmp";
+const std::string previousMinidumpName = productPrefix + "-prev.minidump.dmp";
+
+constexpr int levelError = 3;
+constexpr int levelInfo = 6;
+
+// The archive as libzip holds it; a failed zip_close leaves it open, so
+// whatever was not closed is discarded here.
+struct ZipDiscard {
+    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
+};
+using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
+
+template <typename Compose>
+void logMain(int level, Compose compose)
+{
+    Logger* logger = Logger::getInstance();
+    if (!logger->isEnabled(Logger::MODULE_MAIN, level))
+        return;
+    std::ostringstream text;
+    compose(text);
+    logger->log(text.str(), Logger::MODULE_MAIN, level);
+}
+
+} // namespace
+
+std::string reportArchivePath()
+{
+    std::string directory;
+    if (!platform::currentDirectory(directory)) {
+        // A relative name still lands in the current directory and still
+        // names the attachment.
+        logMain(levelError, [](std::ostream& out) {
+            out << "Could not read the current directory, using " << reportArchiveName << "\n";
+        });
+        return reportArchiveName;
+    }
+    return directory + platform::pathSeparator + reportArchiveName;
+}
+
+std::string diagnosticLogName(const char* suffix)
+{
+    return productPrefix + suffix + logExtension;
+}
+
+bool fileExists(const std::string& path)
+{
+    std::ifstream in(path);
+    return in.good();
+}
+
+void addFileToZip(const std::string& archivePath, const std::string& filePath, const std::string& entryName)
+{
+    if (!fileExists(filePath)) {
+        logMain(levelInfo, [&](std::ostream& out) {
+            out << "File " << filePath << " not found, not adding to " << archivePath << "\n";
+        });
+        return;
+    }
+    logMain(levelInfo, [&](std::ostream& out) { out << "Adding " << filePath << " to " << archivePath << "\n"; });
+
+    int error = 0;
+    ZipPtr archive(zip_open(archivePath.c_str(), ZIP_CREATE, &error));
+    if (!archive || error != 0) {
+        logMain(levelError, [&](std::ostream& out) {
+            out << "Zip could not open file " << archivePath << ", error: " << error << "\n";
+        });
+        return;
+    }
+
+    const std::string& name = entryName.empty() ? filePath : entryName;
+    zip_source_t* source = zip_source_file(archive.get(), filePath.c_str(), 0, 0);
+    if (source == nullptr || zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8) < 0) {
+        if (source != nullptr)
+            zip_source_free(source);
+        logMain(levelError, [&](std::ostream& out) {
+            out << "Error while adding file " << filePath << " to zip " << archivePath << ": "
+                << zip_strerror(archive.get()) << "\n";
+        });
+    }
+
+    if (zip_close(archive.get()) == 0) {
+        archive.release();
+        return;
+    }
+    // libzip writes to a temporary file and renames it only on success:
+    // the entries of earlier files stay as they were.
+    logMain(levelError, [&](std::ostream& out) { out << "zip_close failed on " << archivePath << "\n"; });
+}
+
+void buildReportArchive(const std::string& archivePath)
+{
+    std::remove(archivePath.c_str());
+    const char* const logSuffixes[] = {"-0.", "-1.", "-2.", "-prev.0.", "-prev.1.", "-prev.2."};
+    for (const char* suffix : logSuffixes)
+        addFileToZip(archivePath, diagnosticLogName(suffix), "");
+    addFileToZip(archivePath, currentMinidumpName, "");
+    addFileToZip(archivePath, previousMinidumpName, "");
+}
