@@ -125,11 +125,17 @@ TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
     const std::vector<std::pair<std::string, std::string>> expected = {{"QXF-0.log", "first"},
                                                                        {"QXF-2.log", "third"}};
     EXPECT_EQ(entriesOf(archive()), expected);
-    const Lines lines = logged();
-    ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[1], "Adding QXF-1.log to ARCHIVE\n");
-    EXPECT_EQ(lines[2], "zip_close failed on ARCHIVE\n");
-    EXPECT_EQ(lines[3], "Adding QXF-2.log to ARCHIVE\n");
+    // A directory either does not open as a file at all or fails as the
+    // archive is written; either way the files around it go in.
+    Lines lines = logged();
+    ASSERT_GE(lines.size(), 3u);
+    if (lines[1] == "Adding QXF-1.log to ARCHIVE\n") {
+        EXPECT_EQ(lines[2], "zip_close failed on ARCHIVE\n");
+        lines.erase(lines.begin() + 2);
+    } else {
+        EXPECT_EQ(lines[1], "File QXF-1.log not found, not adding to ARCHIVE\n");
+    }
+    EXPECT_EQ(lines[2], "Adding QXF-2.log to ARCHIVE\n");
     // Nothing half-written is left beside the archive.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 4);
 }

@@ -1,5 +1,6 @@
 #include "pellicor/logging.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -51,7 +52,9 @@ TEST_F(LoggerFileWriterTest, WritesDateTagPrefixAndMessage)
     logger.log("Exception: x\n", 0, 3);
     logger.log("no line end", loggerModule("CFG "), 7);
     logger.log(" runs on\n", 0, 6);
-    const std::string text = readFile(logPath);
+    // Text mode: Windows writes each line end as CR LF.
+    std::string text = readFile(logPath);
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     EXPECT_TRUE(std::regex_search(text, std::regex(R"(^\d\d-\d\d-\d{4} \d\d:\d\d:\d\d  \[MAIN:INFO\] Pellicor started\.\n)")));
     EXPECT_NE(text.find("  [MAIN:ERROR] Exception: x\n"), std::string::npos);
     // A message without a line end runs into the next line.
