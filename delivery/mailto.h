@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/report_request.h"
+#include "delivery/mailto_field.h"
 
 // Hands the shell a URL; above 32 means accepted, as the Windows shell reports.
 using ShellOpen = std::function<std::intptr_t(const std::string& url)>;
@@ -17,8 +18,3 @@ bool openMailto(const ReportRequest& request, const ShellOpen& shell);
 
 // The mailto: URL for the request (RFC 6068).
 std::string buildMailtoUrl(const ReportRequest& request);
-
-// Percent-encodes one field of a mailto: URL. Every byte but the unreserved
-// ones becomes %XX, and each line break (LF, CR LF or a lone CR) becomes
-// %0D%0A, so the field reaches the mail client exactly as given.
-std::string escapeMailtoUrl(const std::string& field);

@@ -32,4 +32,8 @@ std::vector<std::string> currentEnvironment();
 // What separates the directories of PATH.
 extern const char pathListSeparator;
 
+// Whether the system lets a started program take argument as one argument;
+// runProcess fails to start one given anything longer.
+bool fitsOneArgument(const std::string& argument);
+
 } // namespace platform

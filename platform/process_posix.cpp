@@ -53,6 +53,17 @@ std::vector<std::string> currentEnvironment()
     return result;
 }
 
+bool fitsOneArgument(const std::string& argument)
+{
+#if defined(__linux__)
+    // Linux refuses any one argument of 32 pages (128 KiB) or more, its NUL included.
+    const long limit = 32 * ::sysconf(_SC_PAGESIZE);
+#else
+    const long limit = ::sysconf(_SC_ARG_MAX);
+#endif
+    return limit <= 0 || argument.size() < static_cast<std::size_t>(limit);
+}
+
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options)
 {
