@@ -50,6 +50,45 @@ typedef MapiULong(PELLICOR_STDCALL* MapiSendMailFunction)(MapiHandle lhSession, 
                                                          MapiMessage* lpMessage, MapiULong flFlags,
                                                          MapiULong ulReserved);
 
+// The wide forms (Windows 8 and later): the same records with UTF-16 text,
+// so subjects and bodies in any script survive the user's code page.
+struct MapiRecipDescW {
+    MapiULong ulReserved;
+    MapiULong ulRecipClass;
+    char16_t* lpszName;
+    char16_t* lpszAddress;
+    MapiULong ulEIDSize;
+    void* lpEntryID;
+};
+
+struct MapiFileDescW {
+    MapiULong ulReserved;
+    MapiULong flFlags;
+    MapiULong nPosition;
+    char16_t* lpszPathName;
+    char16_t* lpszFileName;
+    void* lpFileType;
+};
+
+struct MapiMessageW {
+    MapiULong ulReserved;
+    char16_t* lpszSubject;
+    char16_t* lpszNoteText;
+    char16_t* lpszMessageType;
+    char16_t* lpszDateReceived;
+    char16_t* lpszConversationID;
+    MapiULong flFlags;
+    MapiRecipDescW* lpOriginator;
+    MapiULong nRecipCount;
+    MapiRecipDescW* lpRecips;
+    MapiULong nFileCount;
+    MapiFileDescW* lpFiles;
+};
+
+typedef MapiULong(PELLICOR_STDCALL* MapiSendMailWFunction)(MapiHandle lhSession, std::uintptr_t ulUIParam,
+                                                          MapiMessageW* lpMessage, MapiULong flFlags,
+                                                          MapiULong ulReserved);
+
 } // extern "C"
 
 constexpr MapiULong MAPI_ORIG = 0;

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "delivery/utf16.h"
 #include "pellicor/logging.h"
 
 namespace {
@@ -22,6 +23,10 @@ char attachmentDisplayName[] = "log.zip";
 MapiMailer::MapiMailer(platform::DynamicLibrary library) : mapiLibrary(std::move(library))
 {
     mapiSendMail = reinterpret_cast<MapiSendMailFunction>(mapiLibrary.symbol("MAPISendMail"));
+    // The ANSI entry point turns every character outside the user's code
+    // page into "?"; where the wide one exists, nothing is lost.
+    if (mapiSendMail != nullptr)
+        mapiSendMailW = reinterpret_cast<MapiSendMailWFunction>(mapiLibrary.symbol("MAPISendMailW"));
 }
 
 void MapiMailer::setRecipient(const std::string& address)
@@ -59,8 +64,37 @@ bool MapiMailer::send(const ReportRequest& request)
     attachment.lpszFileName = attachmentDisplayName;
     setMessage(request.subject, request.body, attachment);
 
-    MapiULong code = mapiSendMail(0, 0, &message, MAPI_LOGON_UI | MAPI_DIALOG, 0);
+    const MapiULong code = mapiSendMailW != nullptr ? sendWide()
+                                                    : mapiSendMail(0, 0, &message, MAPI_LOGON_UI | MAPI_DIALOG, 0);
     return logMapiResult(static_cast<int>(code));
+}
+
+MapiULong MapiMailer::sendWide()
+{
+    auto widen = [](std::u16string& own, const char* narrow) -> char16_t* {
+        if (narrow == nullptr)
+            return nullptr;
+        own = utf8ToUtf16(narrow);
+        return &own[0];
+    };
+    wide.recipient = MapiRecipDescW{};
+    wide.recipient.ulRecipClass = recipient.ulRecipClass;
+    wide.recipient.lpszName = widen(wide.name, recipient.lpszName);
+    wide.recipient.lpszAddress = widen(wide.address, recipient.lpszAddress);
+
+    wide.attachment = MapiFileDescW{};
+    wide.attachment.nPosition = attachment.nPosition;
+    wide.attachment.lpszPathName = widen(wide.pathName, attachment.lpszPathName);
+    wide.attachment.lpszFileName = widen(wide.fileName, attachment.lpszFileName);
+
+    wide.message = MapiMessageW{};
+    wide.message.lpszSubject = widen(wide.subject, message.lpszSubject);
+    wide.message.lpszNoteText = widen(wide.noteText, message.lpszNoteText);
+    wide.message.nRecipCount = message.nRecipCount;
+    wide.message.lpRecips = &wide.recipient;
+    wide.message.nFileCount = message.nFileCount;
+    wide.message.lpFiles = message.lpFiles != nullptr ? &wide.attachment : nullptr;
+    return mapiSendMailW(0, 0, &wide.message, MAPI_LOGON_UI | MAPI_DIALOG, 0);
 }
 
 bool logMapiResult(int code)

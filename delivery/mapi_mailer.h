@@ -24,12 +24,23 @@ public:
     MapiMailer& operator=(const MapiMailer&) = delete;
 
 private:
+    // The narrow records over again in UTF-16, for providers that take them.
+    struct WideMail {
+        std::u16string name, address, pathName, fileName, subject, noteText;
+        MapiRecipDescW recipient{};
+        MapiFileDescW attachment{};
+        MapiMessageW message{};
+    };
+    MapiULong sendWide();
+
     MapiRecipDesc recipient{};
     MapiFileDesc attachment{};
     MapiMessage message{};
     std::string smtpAddress;
     platform::DynamicLibrary mapiLibrary;
     MapiSendMailFunction mapiSendMail = nullptr;
+    MapiSendMailWFunction mapiSendMailW = nullptr;
+    WideMail wide;
 };
 
 // Logs what a MAPISendMail result means; true when the mail is dealt with.

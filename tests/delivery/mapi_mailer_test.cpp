@@ -14,11 +14,13 @@ namespace {
 
 class MapiMailerTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { load(FAKE_MAPI_PATH); }
+
+    void load(const char* providerPath)
     {
         LogCapture::instance().clear();
-        auto library = platform::DynamicLibrary::open(FAKE_MAPI_PATH);
-        ASSERT_TRUE(library) << FAKE_MAPI_PATH;
+        auto library = platform::DynamicLibrary::open(providerPath);
+        ASSERT_TRUE(library) << providerPath;
         lastCall = reinterpret_cast<FakeMapiLastCallFunction>(library.symbol("FakeMapiLastCall"));
         setResult = reinterpret_cast<FakeMapiSetResultFunction>(library.symbol("FakeMapiSetResult"));
         ASSERT_TRUE(lastCall && setResult);
@@ -66,6 +68,7 @@ TEST_F(MapiMailerTest, HandsTheProviderTheRecordsOfOneMail)
 {
     ASSERT_TRUE(mailer->send(request));
     const std::multimap<std::string, std::string> expected = {
+        {"entry", "MAPISendMail"},
         {"session", "0"},
         {"uiParam", "0"},
         {"flags", "9"},
@@ -145,6 +148,44 @@ TEST_F(MapiMailerTest, ResultsStayTheSameWithLoggingOff)
     EXPECT_FALSE(mailer->send(request));
     Logger::getInstance()->setLevel(Logger::MODULE_MAIN, -1);
     EXPECT_TRUE(LogCapture::instance().lines().empty());
+}
+
+class WideMapiMailerTest : public MapiMailerTest {
+protected:
+    void SetUp() override { load(FAKE_MAPI_WIDE_PATH); }
+};
+
+TEST_F(WideMapiMailerTest, PrefersTheWideEntryPointAndKeepsEveryScript)
+{
+    const ReportRequest international{"s\xC3\xB8ren@example.dk", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x80\x94 \xE5\xA0\xB1\xE5\x91\x8A",
+                                      "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80\nline two", "C:\\Temp\\r\xC3\xA9port.zip"};
+    ASSERT_TRUE(mailer->send(international));
+    EXPECT_EQ(field("entry"), "MAPISendMailW");
+    EXPECT_EQ(field("flags"), "9");
+    EXPECT_EQ(field("message.lpszSubject"), international.subject);
+    EXPECT_EQ(field("message.lpszNoteText"), international.body);
+    EXPECT_EQ(field("recip.lpszName"), international.mailAddress);
+    EXPECT_EQ(field("recip.lpszAddress"), "SMTP:" + international.mailAddress);
+    EXPECT_EQ(field("recip.ulRecipClass"), "1");
+    EXPECT_EQ(field("file.lpszPathName"), international.attachZip);
+    EXPECT_EQ(field("file.lpszFileName"), "log.zip");
+    EXPECT_EQ(field("file.nPosition"), "4294967295");
+    EXPECT_EQ(field("message.nFileCount"), "1");
+}
+
+TEST_F(WideMapiMailerTest, ReadsResultsAsTheNarrowRouteDoes)
+{
+    setResult(11);
+    EXPECT_FALSE(mailer->send(ReportRequest{"a", "s", "b", ""}));
+    EXPECT_EQ(field("message.nFileCount"), "0");
+    EXPECT_EQ(field("message.lpFiles"), "null");
+    EXPECT_EQ(LogCapture::instance().messages(), std::vector<std::string>{"MAPI report attachment not found\n"});
+}
+
+TEST_F(WideMapiMailerTest, ReplacesBrokenUtf8RatherThanDroppingTheMail)
+{
+    ASSERT_TRUE(mailer->send(ReportRequest{"a", "bad \xFF\xC3 end", "", ""}));
+    EXPECT_EQ(field("message.lpszSubject"), "bad \xEF\xBF\xBD\xEF\xBF\xBD end");
 }
 
 TEST(MapiMailerWithoutProvider, FailsQuietly)

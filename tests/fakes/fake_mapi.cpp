@@ -2,13 +2,16 @@
 // field, for the test that loaded it (FakeMapiLastCall) and for a test that
 // only sees it through a run of the program (the file named by
 // PELLICOR_FAKE_MAPI_RECORD), and answers with the code the test chose
-// (FakeMapiSetResult, or PELLICOR_FAKE_MAPI_RESULT).
+// (FakeMapiSetResult, or PELLICOR_FAKE_MAPI_RESULT). Built with
+// FAKE_MAPI_WIDE it also offers the wide entry point, as Windows 8 and later
+// do, and records which of the two was called.
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "delivery/mapi.h"
+#include "delivery/utf16.h"
 #include "tests/fakes/fake_mapi.h"
 
 namespace {
@@ -16,6 +19,16 @@ namespace {
 std::string record;
 MapiULong result = 0;
 bool resultSet = false;
+
+[[maybe_unused]] void put(const char* name, const char16_t* value)
+{
+    if (value == nullptr) {
+        record += std::string(name) + " null\n";
+        return;
+    }
+    const std::string text = utf16ToUtf8(value);
+    record += std::string(name) + " " + std::to_string(text.size()) + " " + text + "\n";
+}
 
 void put(const char* name, const char* value)
 {
@@ -38,12 +51,12 @@ void putPointer(const char* name, const void* value)
     record += std::string(name) + (value ? " set\n" : " null\n");
 }
 
-} // namespace
-
-PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std::uintptr_t uiParam,
-                                                        MapiMessage* message, MapiULong flags, MapiULong reserved)
+template <typename Message>
+void recordCall(const char* entry, MapiHandle session, std::uintptr_t uiParam, Message* message, MapiULong flags,
+                MapiULong reserved)
 {
     record.clear();
+    record += std::string("entry ") + entry + "\n";
     put("session", session);
     put("uiParam", uiParam);
     put("flags", flags);
@@ -61,7 +74,7 @@ PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std:
         put("message.nRecipCount", message->nRecipCount);
         putPointer("message.lpRecips", message->lpRecips);
         for (MapiULong i = 0; message->lpRecips && i < message->nRecipCount; ++i) {
-            const MapiRecipDesc& r = message->lpRecips[i];
+            const auto& r = message->lpRecips[i];
             put("recip.ulReserved", r.ulReserved);
             put("recip.ulRecipClass", r.ulRecipClass);
             put("recip.lpszName", r.lpszName);
@@ -72,7 +85,7 @@ PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std:
         put("message.nFileCount", message->nFileCount);
         putPointer("message.lpFiles", message->lpFiles);
         for (MapiULong i = 0; message->lpFiles && i < message->nFileCount; ++i) {
-            const MapiFileDesc& f = message->lpFiles[i];
+            const auto& f = message->lpFiles[i];
             put("file.ulReserved", f.ulReserved);
             put("file.flFlags", f.flFlags);
             put("file.nPosition", f.nPosition);
@@ -88,11 +101,33 @@ PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std:
             std::fclose(out);
         }
     }
+}
+
+MapiULong chosenResult()
+{
     if (resultSet)
         return result;
     const char* chosen = std::getenv("PELLICOR_FAKE_MAPI_RESULT");
     return chosen ? static_cast<MapiULong>(std::strtoul(chosen, nullptr, 0)) : 0;
 }
+
+} // namespace
+
+PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle session, std::uintptr_t uiParam,
+                                                        MapiMessage* message, MapiULong flags, MapiULong reserved)
+{
+    recordCall("MAPISendMail", session, uiParam, message, flags, reserved);
+    return chosenResult();
+}
+
+#if defined(FAKE_MAPI_WIDE)
+PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMailW(MapiHandle session, std::uintptr_t uiParam,
+                                                         MapiMessageW* message, MapiULong flags, MapiULong reserved)
+{
+    recordCall("MAPISendMailW", session, uiParam, message, flags, reserved);
+    return chosenResult();
+}
+#endif
 
 PELLICOR_EXPORT const char* FakeMapiLastCall()
 {
