@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <libxml/tree.h>
+
+// The configuration library a host product shares with Pellicor: typed
+// settings over one XML file, the product's own view of that file, and the
+// table of the host's weather products.
+//
+// Hosts may be built apart from this library: the order in which the
+// interfaces below declare their virtual operations is their slot order and
+// must not change.
+namespace tvk {
+
+struct XmlDocFree {
+    void operator()(xmlDoc* document) const noexcept { xmlFreeDoc(document); }
+};
+using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
+
+// Typed settings by key and section path ("A/B" is section B inside A).
+// Booleans are kept as "Yes"/"No". A getter that finds nothing returns false
+// and leaves its output alone.
+class IConfigManager {
+public:
+    virtual ~IConfigManager();
+    virtual void init() = 0;
+    virtual bool reload() = 0;
+    virtual bool save() = 0;
+    virtual bool getBool(const std::string& key, bool& value, const std::string& section) = 0;
+    virtual bool getDouble(const std::string& key, double& value, const std::string& section) = 0;
+    virtual bool getInt(const std::string& key, int& value, const std::string& section) = 0;
+    virtual bool getString(const std::string& key, std::string& value, const std::string& section) = 0;
+    // Setters: true when an existing key changed, false when a key was
+    // created or nothing could be written.
+    virtual bool setBool(const std::string& key, bool value, const std::string& section) = 0;
+    virtual bool setDouble(const std::string& key, double value, const std::string& section) = 0;
+    virtual bool setInt(const std::string& key, int value, const std::string& section) = 0;
+    virtual bool setString(const std::string& key, const std::string& value, const std::string& section) = 0;
+};
+
+// The settings of one XML file, read when the store is made and written back
+// by save() and by the destructor. A file that cannot be used leaves the
+// store with an empty document; the first save over such a file keeps its
+// bytes beside it as "<fileName>.unreadable" (".unreadable.1", ... when taken).
+class XMLConfigManager : public IConfigManager {
+public:
+    enum AccessMode { Write = 0, Check = 1, Read = 2 };
+
+    // rootName is kept by reference: the caller keeps it alive.
+    XMLConfigManager(const std::string& fileName, const std::string& rootName);
+    ~XMLConfigManager() override;
+    XMLConfigManager(const XMLConfigManager&) = delete;
+    XMLConfigManager& operator=(const XMLConfigManager&) = delete;
+
+    void init() override;
+    bool reload() override;
+    bool save() override;
+    bool getBool(const std::string& key, bool& value, const std::string& section) override;
+    bool getDouble(const std::string& key, double& value, const std::string& section) override;
+    bool getInt(const std::string& key, int& value, const std::string& section) override;
+    bool getString(const std::string& key, std::string& value, const std::string& section) override;
+    bool setBool(const std::string& key, bool value, const std::string& section) override;
+    bool setDouble(const std::string& key, double value, const std::string& section) override;
+    bool setInt(const std::string& key, int value, const std::string& section) override;
+    bool setString(const std::string& key, const std::string& value, const std::string& section) override;
+    // Creates the key with value only when it is missing; true when it existed.
+    virtual bool setDefaultString(const std::string& key, const std::string& value, const std::string& section);
+
+    // The first element named name in node's subtree, node included.
+    xmlNodePtr findElement(xmlNodePtr node, const std::string& name);
+    // The section element at path below node; Write creates what is missing.
+    xmlNodePtr findSection(xmlNodePtr node, const std::string& section, AccessMode mode);
+    // Finds the first element named key below node and reads, writes or
+    // only checks its text. A written text may hold "&amp;"-style references;
+    // any other "&" is kept as it is.
+    bool accessKey(xmlNodePtr node, const std::string& key, std::string& text, AccessMode mode);
+    // Parses fileName into document; false (and no document) when it cannot.
+    bool load();
+
+    std::string fileName;
+    const std::string& rootName;
+    XmlDocPtr document;
+
+private:
+    bool writeValue(const std::string& key, const std::string& text, const std::string& section, AccessMode mode);
+    bool keepUnreadableFile();
+
+    // The file existed but could not be used: keep a copy before overwriting it.
+    bool fileUnreadable = false;
+};
+
+} // namespace tvk
