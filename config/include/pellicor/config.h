@@ -93,4 +93,32 @@ private:
     bool fileUnreadable = false;
 };
 
+// One row of the weather product table.
+struct WxProductInfo {
+    std::int32_t categoryId;
+    std::string categoryCode;
+    std::string categoryName;
+    std::int32_t id;
+    std::string name;
+    std::string altName;
+    std::string label;
+    std::int32_t value;
+    bool flagA;
+    bool flagB;
+};
+
+// Ids 0 to 13; 14 stands for no product.
+constexpr int wxProductCount = 14;
+extern const WxProductInfo wxProductTable[wxProductCount];
+
+// The id of the product whose name is exactly name; 14 when there is none.
+int wxProductIdByName(const std::string& name);
+// The name of product id; an empty string when there is none.
+const std::string& wxProductNameById(int id);
+
+// Tile lists the host reads; "row-column," entries.
+extern const std::string tileListA;
+extern const std::string tileListB;
+extern const std::string tileListC;
+
 } // namespace tvk
