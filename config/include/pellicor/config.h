@@ -93,6 +93,71 @@ private:
     bool fileUnreadable = false;
 };
 
+// One "Module" of the "Logger" element, as text.
+struct LoggerModuleSetting {
+    std::string id;
+    std::string level;
+};
+
+// One "WxProduct" of the "WxProducts" element.
+struct WxProductSettings {
+    std::int32_t id = 0;
+    bool isActive = false;
+    std::int32_t minToDownload = 0;
+    std::int32_t sampleDuration = 0;
+    std::int32_t sampleValidity = 0;
+    std::int32_t expirationWarningInterval = 0;
+};
+
+// The product's settings file seen through the product's own operations.
+class IORVAConfigManager : public IConfigManager {
+public:
+    virtual bool getLoggerModules(std::vector<LoggerModuleSetting>& modules) = 0;
+    // Appends to products; true when this call appended anything.
+    virtual bool getWxProducts(std::vector<WxProductSettings>& products) = 0;
+    // Updates matching "WxProduct" elements and appends the rest.
+    virtual bool setWxProducts(const std::vector<WxProductSettings>& products) = 0;
+    virtual void setDefaults() = 0;
+    virtual void setWxProductDefaults() = 0;
+};
+
+// The product configuration over "ORVAPlus.xml" in the current directory,
+// completed in memory with every missing default; only save() and the
+// destructor write the file.
+class ORVAXMLConfigManager : public IORVAConfigManager {
+public:
+    // The process's instance, made on first use and never destroyed.
+    static ORVAXMLConfigManager* getInstance();
+
+    // rootName is kept by reference: the caller keeps it alive.
+    ORVAXMLConfigManager(const std::string& fileName, const std::string& rootName);
+    ~ORVAXMLConfigManager() override;
+    ORVAXMLConfigManager(const ORVAXMLConfigManager&) = delete;
+    ORVAXMLConfigManager& operator=(const ORVAXMLConfigManager&) = delete;
+
+    void init() override;
+    bool reload() override;
+    bool save() override;
+    bool getBool(const std::string& key, bool& value, const std::string& section) override;
+    bool getDouble(const std::string& key, double& value, const std::string& section) override;
+    bool getInt(const std::string& key, int& value, const std::string& section) override;
+    bool getString(const std::string& key, std::string& value, const std::string& section) override;
+    bool setBool(const std::string& key, bool value, const std::string& section) override;
+    bool setDouble(const std::string& key, double value, const std::string& section) override;
+    bool setInt(const std::string& key, int value, const std::string& section) override;
+    bool setString(const std::string& key, const std::string& value, const std::string& section) override;
+    bool getLoggerModules(std::vector<LoggerModuleSetting>& modules) override;
+    bool getWxProducts(std::vector<WxProductSettings>& products) override;
+    bool setWxProducts(const std::vector<WxProductSettings>& products) override;
+    void setDefaults() override;
+    void setWxProductDefaults() override;
+
+private:
+    xmlNodePtr firstNode() const;
+
+    std::unique_ptr<XMLConfigManager> store;
+};
+
 // One row of the weather product table.
 struct WxProductInfo {
     std::int32_t categoryId;
@@ -115,6 +180,16 @@ extern const WxProductInfo wxProductTable[wxProductCount];
 int wxProductIdByName(const std::string& name);
 // The name of product id; an empty string when there is none.
 const std::string& wxProductNameById(int id);
+
+// The settings a product gets when the file lacks it, in the order missing
+// products are appended.
+inline constexpr WxProductSettings defaultWxProductSettings[] = {
+    {8, true, 0, 180, 0, 0},      {0, true, 0, 180, 0, 0},      {1, true, 0, 10, 0, 0},
+    {3, true, 0, 10, 0, 0},       {2, true, -180, 5, 15, 0},    {10, true, -180, 10, 15, 0},
+    {11, true, -180, 10, 15, 0},  {5, true, -180, 10, 30, 0},   {4, true, -180, 10, 30, 0},
+    {6, true, 0, 5, 0, 0},        {9, true, 0, 180, 0, 0},      {7, true, 0, 15, 0, 0},
+    {12, true, 0, 180, 0, 0},     {13, true, 0, 5, 0, 0},
+};
 
 // Tile lists the host reads; "row-column," entries.
 extern const std::string tileListA;
