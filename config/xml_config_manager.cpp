@@ -1,7 +1,6 @@
 #include "pellicor/config.h"
 
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,7 +20,7 @@ namespace tvk {
 namespace {
 
 // Larger files are no configuration of ours; refusing them keeps a stray
-// dump from being parsed into memory.
+// dump from being parsed into memory (and the size within the parser's int).
 constexpr std::uintmax_t maxFileSize = 10 * 1024 * 1024;
 
 struct ParserContextFree {
@@ -169,9 +168,10 @@ bool XMLConfigManager::load()
 {
     std::string bytes;
     std::string reason;
+    document.reset();
     fileUnreadable = false;
     if (readConfigFile(fileName, bytes, reason, fileUnreadable))
-        document = bytes.size() <= INT_MAX ? parseConfig(fileName, bytes, reason) : nullptr;
+        document = parseConfig(fileName, bytes, reason);
     if (document) {
         fileUnreadable = false;
         return true;
