@@ -1,6 +1,7 @@
 #include "pellicor/config.h"
 
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,15 +20,24 @@ namespace {
 
 bool instanceMade = false;
 
+class ProductConfigInstance : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (instanceMade)
+            GTEST_SKIP() << "the instance was made by an earlier case of this process";
+        instanceMade = true;
+        here = std::make_unique<ScopedCurrentDirectory>(dir.path());
+    }
+
+    TempDir dir;
+    std::unique_ptr<ScopedCurrentDirectory> here;
+};
+
 } // namespace
 
-TEST(ProductConfigInstance, IsMadeOnceWhenEightThreadsAskFirst)
+TEST_F(ProductConfigInstance, IsMadeOnceWhenEightThreadsAskFirst)
 {
-    if (instanceMade)
-        GTEST_SKIP() << "the instance was made by an earlier case of this process";
-    instanceMade = true;
-    TempDir dir;
-    ScopedCurrentDirectory here(dir.path());
     const std::string file = "<ORVAPlus><Internet><SupportEmail>help@example.org</SupportEmail></Internet></ORVAPlus>";
     writeFile("ORVAPlus.xml", file);
     Logger::getInstance()->setLevel(loggerModule("CFG "), 7);
@@ -62,13 +72,8 @@ TEST(ProductConfigInstance, IsMadeOnceWhenEightThreadsAskFirst)
     EXPECT_EQ(readFile("ORVAPlus.xml"), "<ORVAPlus/>") << "nothing is written back";
 }
 
-TEST(ProductConfigInstance, LeavesNoFileWhereThereWasNone)
+TEST_F(ProductConfigInstance, LeavesNoFileWhereThereWasNone)
 {
-    if (instanceMade)
-        GTEST_SKIP() << "the instance was made by an earlier case of this process";
-    instanceMade = true;
-    TempDir dir;
-    ScopedCurrentDirectory here(dir.path());
     std::string mail;
     EXPECT_FALSE(tvk::ORVAXMLConfigManager::getInstance()->getString("SupportEmail", mail, "Internet"));
     EXPECT_EQ(mail, "");
