@@ -202,7 +202,10 @@ TEST_F(ConfigStore, AFailedSaveLeavesTheOldFileAsItWas)
 {
     // A name the file system just takes leaves no room for a temporary name beside it.
     path = dir.file(std::string(246, 'c') + ".xml");
-    writeFile(path, "<ORVAPlus><S><K>old</K></S></ORVAPlus>");
+    try {
+        writeFile(path, "<ORVAPlus><S><K>old</K></S></ORVAPlus>");
+    } catch (const std::exception&) {
+    }
     if (!fileExists(path))
         GTEST_SKIP() << "this file system does not take names of 250 characters";
     auto store = open();
