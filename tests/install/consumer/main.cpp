@@ -1,3 +1,4 @@
+#include <pellicor/config.h>
 #include <pellicor/logging.h>
 
 #include <cstdio>
@@ -5,8 +6,38 @@
 #include <iterator>
 #include <string>
 
+namespace {
+
+// The product configuration and a store of the host's own, over files in
+// the current directory: a literal "&" survives a save and a reload.
+bool configWorks()
+{
+    std::string mail = "none";
+    bool ok = !tvk::ORVAXMLConfigManager::getInstance()->getString("SupportEmail", mail, "Internet")
+              && mail == "none" && tvk::wxProductNameById(3) == "METARS";
+    const std::string root = "Host";
+    {
+        tvk::XMLConfigManager store("host.xml", root);
+        store.setString("Name", "Tom & Jerry", "Cartoons");
+    }
+    {
+        std::string name;
+        tvk::XMLConfigManager reread("host.xml", root);
+        ok = ok && reread.getString("Name", name, "Cartoons") && name == "Tom & Jerry";
+    }
+    std::remove("host.xml");
+    return ok;
+}
+
+} // namespace
+
 int main()
 {
+    if (!configWorks()) {
+        std::fprintf(stderr, "the configuration library failed\n");
+        return 1;
+    }
+
     Logger* logger = Logger::getInstance();
     logger->setInstanceName("Host");
     logger->addWriter(new LoggerFileWriter(logger, "consumer.log"));
