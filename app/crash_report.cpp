@@ -1,13 +1,61 @@
 #include "app/crash_report.h"
 
+#include "delivery/report_archive.h"
+#include "pellicor/config.h"
 #include "pellicor/logging.h"
 
-void fillCrashReport(ReportRequest& /*request*/)
+const std::string crashSubjectPrefix = "QXF feedback: Issue Report from user with license ";
+const std::string crashBodyIntro = "Please, describe the issue here, thank you.\n\n\n\n";
+const std::string crashThanksText =
+    "Thank you for your feedback. Your report message will be processed and forwarded to support team. "
+    "If you expect immediate reply, please contact VKD support team at numbers:\n"
+    "    US Toll Free: " PELLICOR_SUPPORT_TOLL_FREE "\n"
+    "    International: " PELLICOR_SUPPORT_INTERNATIONAL ", option 6\n";
+
+namespace {
+
+// Reads one string of the product configuration; empty when it is missing.
+std::string productSetting(const std::string& key, const std::string& section)
+{
+    // The first use creates the configuration from ORVAPlus.xml. It is never
+    // destroyed, so this program never writes the file back.
+    std::string value;
+    tvk::ORVAXMLConfigManager::getInstance()->getString(key, value, section);
+    return value;
+}
+
+} // namespace
+
+std::string getReportUserName()
+{
+    return productSetting("UserName", "Environment");
+}
+
+std::string getSupportAddress()
+{
+    return productSetting("SupportEmail", "Internet");
+}
+
+std::string makeCrashSubject(const std::string& userName)
+{
+    return crashSubjectPrefix + (userName.empty() ? std::string("None") : userName);
+}
+
+std::string makeCrashBody()
+{
+    return crashBodyIntro + crashThanksText;
+}
+
+void fillCrashReport(ReportRequest& request)
 {
     Logger* logger = Logger::getInstance();
     if (logger->isEnabled(Logger::MODULE_MAIN, 6))
         logger->log("Crash mode entered\n", Logger::MODULE_MAIN, 6);
-    // Until the product configuration and the archive are in, refuse rather
-    // than mail an empty report.
-    throw LoggedException("Crash mode is not available in this build.");
+
+    const std::string userName = getReportUserName();
+    request.mailAddress = getSupportAddress();
+    request.subject = makeCrashSubject(userName);
+    request.body = makeCrashBody();
+    request.attachZip = reportArchivePath();
+    buildReportArchive(request.attachZip);
 }

@@ -1,6 +1,21 @@
 #pragma once
 
+#include <string>
+
 #include "app/report_request.h"
 
-// Builds the request of a crash-mode run ("--crash").
+// What a crash report says that the host cannot: fixed subject and body.
+extern const std::string crashSubjectPrefix;
+extern const std::string crashBodyIntro;
+extern const std::string crashThanksText;
+
+// Builds the request of a crash-mode run ("--crash"): the support address
+// from the product configuration, the fixed texts, and a fresh archive of
+// the host's logs and minidumps as the attachment. Never fails by itself.
 void fillCrashReport(ReportRequest& request);
+
+std::string getSupportAddress();
+std::string makeCrashSubject(const std::string& userName);
+std::string makeCrashBody();
+// The host product's user name; empty when it has none.
+std::string getReportUserName();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "delivery/mailto.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
@@ -88,4 +89,20 @@ TEST_F(RunMailtoTest, FailsWhenNeitherRouteTakesTheMail)
     RunResult missing = sandbox.run({"issue.xml"});
     EXPECT_TRUE(isFailureStatus(missing.exitCode));
     EXPECT_EQ(missing.log, expected);
+}
+
+TEST_F(RunMailtoTest, CrashReportAsksForTheArchiveByHand)
+{
+    addOpener(0);
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string url = readFile(opened());
+    const std::string archive = escapeMailtoUrl(sandbox.workFile("report.zip"));
+    EXPECT_EQ(url.rfind("mailto:?subject=QXF%20feedback:%20Issue%20Report%20from%20user%20with%20license%20None"
+                        "&body=Please,%20attach%20the%20file%20"
+                            + archive + "%0D%0APlease,%20describe%20the%20issue%20here,%20thank%20you.%0D%0A",
+                        0),
+              0u)
+        << url;
+    EXPECT_FALSE(fileExists(sandbox.workFile("ORVAPlus.xml")));
 }

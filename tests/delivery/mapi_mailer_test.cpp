@@ -1,14 +1,12 @@
 #include "delivery/mapi_mailer.h"
 
-#include <map>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "tests/fakes/fake_mapi.h"
+#include "tests/support/fake_mapi_record.h"
 #include "tests/support/log_capture.h"
 
-using testing_support::LogCapture;
+using namespace testing_support;
 
 namespace {
 
@@ -28,33 +26,8 @@ protected:
         mailer.reset(new MapiMailer(std::move(library)));
     }
 
-    // The fake's record as field -> values, in the order they came.
-    std::multimap<std::string, std::string> handed() const
-    {
-        std::multimap<std::string, std::string> fields;
-        std::istringstream in(lastCall());
-        std::string name;
-        while (in >> name) {
-            std::string first;
-            in >> first;
-            if (first == "null" || first == "set" || name.find(".lpsz") == std::string::npos) {
-                fields.emplace(name, first);
-                continue;
-            }
-            std::string text(std::stoul(first), '\0');
-            in.get();
-            in.read(&text[0], static_cast<std::streamsize>(text.size()));
-            fields.emplace(name, text);
-        }
-        return fields;
-    }
-
-    std::string field(const std::string& name) const
-    {
-        auto fields = handed();
-        auto it = fields.find(name);
-        return it == fields.end() ? "<absent>" : it->second;
-    }
+    FakeMapiRecord handed() const { return parseFakeMapiRecord(lastCall()); }
+    std::string field(const std::string& name) const { return recordedField(handed(), name); }
 
     std::unique_ptr<MapiMailer> mailer;
     FakeMapiLastCallFunction lastCall = nullptr;
@@ -67,7 +40,7 @@ protected:
 TEST_F(MapiMailerTest, HandsTheProviderTheRecordsOfOneMail)
 {
     ASSERT_TRUE(mailer->send(request));
-    const std::multimap<std::string, std::string> expected = {
+    const FakeMapiRecord expected = {
         {"entry", "MAPISendMail"},
         {"session", "0"},
         {"uiParam", "0"},

@@ -1,13 +1,13 @@
 #include "delivery/report_archive.h"
 
 #include <filesystem>
-#include <memory>
 
 #include <gtest/gtest.h>
 #include <zip.h>
 
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_reader.h"
 
 using namespace testing_support;
 using Lines = std::vector<std::string>;
@@ -16,31 +16,6 @@ namespace {
 
 const Lines allEight = {"QXF-0.log",      "QXF-1.log",      "QXF-2.log",        "QXF-prev.0.log",
                         "QXF-prev.1.log", "QXF-prev.2.log", "QXF-minidump.dmp", "QXF-prev.minidump.dmp"};
-
-struct ZipClose {
-    void operator()(zip_t* z) const noexcept { zip_discard(z); }
-};
-
-// The archive's entries in order, each with its bytes.
-std::vector<std::pair<std::string, std::string>> entriesOf(const std::string& path)
-{
-    int error = 0;
-    std::unique_ptr<zip_t, ZipClose> archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    EXPECT_TRUE(archive) << "libzip error " << error;
-    std::vector<std::pair<std::string, std::string>> entries;
-    if (!archive)
-        return entries;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
-        zip_stat_t stat;
-        zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat);
-        std::string bytes(static_cast<size_t>(stat.size), '\0');
-        zip_file_t* file = zip_fopen_index(archive.get(), static_cast<zip_uint64_t>(i), 0);
-        EXPECT_EQ(zip_fread(file, &bytes[0], stat.size), static_cast<zip_int64_t>(stat.size));
-        zip_fclose(file);
-        entries.emplace_back(stat.name, bytes);
-    }
-    return entries;
-}
 
 class ReportArchiveTest : public ::testing::Test {
 protected:
@@ -89,10 +64,10 @@ TEST_F(ReportArchiveTest, PacksTheFilesThatExistInTheirOrder)
     writeFile("QXF-minidump.dmp", std::string("MDMP\0\0\xff\xfe", 8));
     buildReportArchive(archive());
 
-    const std::vector<std::pair<std::string, std::string>> expected = {
+    const ZipEntries expected = {
         {"QXF-minidump.dmp", std::string("MDMP\0\0\xff\xfe", 8)},
         {"QXF-prev.minidump.dmp", std::string("MDMP\0\0prev", 10)}};
-    EXPECT_EQ(entriesOf(archive()), expected);
+    EXPECT_EQ(zipEntries(archive()), expected);
     const Lines lines = logged();
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[5], "File QXF-prev.2.log not found, not adding to ARCHIVE\n");
@@ -102,7 +77,7 @@ TEST_F(ReportArchiveTest, PacksTheFilesThatExistInTheirOrder)
 
 TEST_F(ReportArchiveTest, PacksAllEightByteForByte)
 {
-    std::vector<std::pair<std::string, std::string>> expected;
+    ZipEntries expected;
     for (size_t i = 0; i < allEight.size(); ++i) {
         std::string bytes;
         for (size_t j = 0; j < 1000 * (i + 1); ++j)
@@ -112,7 +87,7 @@ TEST_F(ReportArchiveTest, PacksAllEightByteForByte)
     }
     writeFile(archive(), "stale");
     buildReportArchive(archive());
-    EXPECT_EQ(entriesOf(archive()), expected);
+    EXPECT_EQ(zipEntries(archive()), expected);
 }
 
 TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
@@ -122,9 +97,9 @@ TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
     writeFile("QXF-2.log", "third");
     buildReportArchive(archive());
 
-    const std::vector<std::pair<std::string, std::string>> expected = {{"QXF-0.log", "first"},
+    const ZipEntries expected = {{"QXF-0.log", "first"},
                                                                        {"QXF-2.log", "third"}};
-    EXPECT_EQ(entriesOf(archive()), expected);
+    EXPECT_EQ(zipEntries(archive()), expected);
     // A directory either does not open as a file at all or fails as the
     // archive is written; either way the files around it go in.
     Lines lines = logged();
@@ -151,8 +126,8 @@ TEST_F(ReportArchiveTest, AnEntryAlreadyInTheArchiveIsNotReplaced)
     addFileToZip(archive(), "QXF-0.log", "");
     addFileToZip(archive(), "QXF-1.log", "");
 
-    const std::vector<std::pair<std::string, std::string>> expected = {{"QXF-0.log", "old"}, {"QXF-1.log", "next"}};
-    EXPECT_EQ(entriesOf(archive()), expected);
+    const ZipEntries expected = {{"QXF-0.log", "old"}, {"QXF-1.log", "next"}};
+    EXPECT_EQ(zipEntries(archive()), expected);
     const Lines lines = logged();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Adding QXF-0.log to ARCHIVE\n");
@@ -164,8 +139,8 @@ TEST_F(ReportArchiveTest, NamesAnEntryAsAsked)
 {
     writeFile("QXF-0.log", "x");
     addFileToZip(archive(), "QXF-0.log", "logs/renamed.log");
-    ASSERT_EQ(entriesOf(archive()).size(), 1u);
-    EXPECT_EQ(entriesOf(archive())[0].first, "logs/renamed.log");
+    ASSERT_EQ(zipEntries(archive()).size(), 1u);
+    EXPECT_EQ(zipEntries(archive())[0].first, "logs/renamed.log");
 }
 
 TEST_F(ReportArchiveTest, LogsWhenTheArchiveCannotBeOpened)

@@ -1,0 +1,37 @@
+#include "tests/support/zip_reader.h"
+
+#include <memory>
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+namespace testing_support {
+
+ZipEntries zipEntries(const std::string& path)
+{
+    struct ZipDiscard {
+        void operator()(zip_t* z) const noexcept { zip_discard(z); }
+    };
+    int error = 0;
+    std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    EXPECT_TRUE(archive) << path << ": libzip error " << error;
+    ZipEntries entries;
+    if (!archive)
+        return entries;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_stat_t stat;
+        zip_stat_index(archive.get(), index, 0, &stat);
+        std::string bytes(static_cast<size_t>(stat.size), '\0');
+        zip_file_t* file = zip_fopen_index(archive.get(), index, 0);
+        EXPECT_NE(file, nullptr) << stat.name;
+        if (file != nullptr) {
+            EXPECT_EQ(zip_fread(file, &bytes[0], stat.size), static_cast<zip_int64_t>(stat.size)) << stat.name;
+            zip_fclose(file);
+        }
+        entries.emplace_back(stat.name, bytes);
+    }
+    return entries;
+}
+
+} // namespace testing_support
