@@ -33,20 +33,26 @@ bool localTime(std::time_t t, std::tm& out)
 
 bool currentDirectory(std::string& out)
 {
-    // Ask for the length first: the directory may be longer than MAX_PATH.
+    // The ANSI call stops at MAX_PATH; the wide one does not. Ask it for the
+    // length first and give the result in the code page the narrow file
+    // calls use.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+        DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
         if (needed == 0)
             return false;
-        std::vector<char> buffer(needed + 1, '\0');
-        DWORD written = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        std::vector<wchar_t> wide(needed + 1, L'\0');
+        DWORD written = ::GetCurrentDirectoryW(static_cast<DWORD>(wide.size()), wide.data());
         if (written == 0)
             return false;
-        if (written < buffer.size()) {
-            out.assign(buffer.data(), written);
-            return true;
-        }
-        // The directory changed between the two calls; ask again.
+        if (written >= wide.size())
+            continue;  // the directory changed between the two calls
+        int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(written), nullptr, 0, nullptr,
+                                          nullptr);
+        if (bytes <= 0)
+            return false;
+        out.assign(static_cast<std::size_t>(bytes), '\0');
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(written), &out[0], bytes, nullptr, nullptr);
+        return true;
     }
     return false;
 }

@@ -35,6 +35,12 @@ void ProgramSandbox::addStandIn(const std::string& name, const std::string& scri
 
 void ProgramSandbox::setEnvironment(const std::string& name, const std::string& value)
 {
+    for (auto& entry : environment_) {
+        if (entry.first == name) {
+            entry.second = value;
+            return;
+        }
+    }
     environment_.emplace_back(name, value);
 }
 

@@ -30,6 +30,8 @@ public:
     void setEnvironment(const std::string& name, const std::string& value);
 
     RunResult run(const std::vector<std::string>& arguments);
+    // Runs in dir from now on instead of the sandbox's own work directory.
+    void setWorkDir(const std::string& dir) { work_ = dir; }
 
     const std::string& workDir() const { return work_; }
     std::string workFile(const std::string& name) const;
