@@ -1,5 +1,7 @@
 #include "pellicor/logging.h"
 
+#include <algorithm>
+#include <charconv>
 #include <ctime>
 #include <iostream>
 
@@ -11,6 +13,13 @@ const char* const Logger::levelNames[Logger::LEVEL_COUNT] = {
 };
 
 namespace {
+
+void appendNumber(std::string& out, long long number)
+{
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, result.ptr);
+}
 
 std::string formatNow(const char* format)
 {
@@ -58,6 +67,10 @@ int Logger::levelOf(int module)
 
 bool Logger::isEnabled(int module, int level)
 {
+    if (level > highestLevel.load(std::memory_order_relaxed))
+        return false;
+    if (!moduleLevels.load(std::memory_order_relaxed))
+        return level <= mainLevel.load(std::memory_order_relaxed);
     return level <= levelOf(module);
 }
 
@@ -84,6 +97,24 @@ void Logger::setLevel(int module, int level)
         module = MODULE_MAIN;
     std::lock_guard<std::mutex> lock(mutex);
     levels[module] = level;
+    publishLevels();
+}
+
+void Logger::publishLevels()
+{
+    auto main = levels.find(MODULE_MAIN);
+    const int mainInForce = main != levels.end() && main->second != -1 ? main->second : DEFAULT_LEVEL;
+    int highest = mainInForce;
+    bool own = false;
+    for (const auto& entry : levels) {
+        if (entry.first == MODULE_MAIN || entry.second == -1)
+            continue;
+        own = true;
+        highest = std::max(highest, entry.second);
+    }
+    mainLevel.store(mainInForce, std::memory_order_relaxed);
+    highestLevel.store(highest, std::memory_order_relaxed);
+    moduleLevels.store(own, std::memory_order_relaxed);
 }
 
 void Logger::setInstanceName(const std::string& name)
@@ -111,21 +142,48 @@ std::string Logger::moduleName(int module)
 
 std::string Logger::formatPrefix(int module, int level)
 {
+    std::string prefix;
+    appendPrefix(prefix, module, level);
+    return prefix;
+}
+
+void Logger::appendPrefix(std::string& out, int module, int level)
+{
+    out += '[';
+    if (module == MODULE_MAIN) {
+        out += "MAIN";
+    } else {
+        auto code = static_cast<std::uint32_t>(module);
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((code >> (8 * i)) & 0xFF);
+    }
+    out += ':';
     // Out-of-range levels never reach a writer by contract; print them
     // rather than read past the table.
-    const std::string name = level >= 0 && level < LEVEL_COUNT ? levelNames[level] : std::to_string(level);
-    return "[" + moduleName(module) + ":" + name + "]";
+    if (level >= 0 && level < LEVEL_COUNT)
+        out += levelNames[level];
+    else
+        appendNumber(out, level);
+    out += ']';
 }
 
 std::string Logger::formatTag() const
 {
-    std::string tag = instanceName;
-    if (instanceNumber != 0) {
-        if (!tag.empty())
-            tag += ' ';
-        tag += "[" + std::to_string(instanceNumber) + "]";
-    }
+    std::string tag;
+    appendTag(tag);
     return tag;
+}
+
+void Logger::appendTag(std::string& out) const
+{
+    out += instanceName;
+    if (instanceNumber != 0) {
+        if (!instanceName.empty())
+            out += ' ';
+        out += '[';
+        appendNumber(out, instanceNumber);
+        out += ']';
+    }
 }
 
 std::string Logger::timeStamp()

@@ -1,38 +1,8 @@
 #include "pellicor/logging.h"
 
-#include <cstdint>
 #include <ctime>
 
 #include "platform/files.h"
-
-namespace {
-
-void put(std::FILE* file, const std::string& text)
-{
-    std::fwrite(text.data(), 1, text.size(), file);
-}
-
-// The line prefix written straight into the stream's buffer: a flushed line
-// per message is the hot path of every host that logs to a file.
-void putPrefix(std::FILE* file, int module, int level)
-{
-    std::fputc('[', file);
-    if (module == Logger::MODULE_MAIN) {
-        std::fputs("MAIN", file);
-    } else {
-        auto code = static_cast<std::uint32_t>(module);
-        for (int i = 0; i < 4; ++i)
-            std::fputc(static_cast<int>((code >> (8 * i)) & 0xFF), file);
-    }
-    std::fputc(':', file);
-    if (level >= 0 && level < Logger::LEVEL_COUNT)
-        std::fputs(Logger::levelNames[level], file);
-    else
-        std::fprintf(file, "%d", level);
-    std::fputc(']', file);
-}
-
-} // namespace
 
 LoggerFileWriter::LoggerFileWriter(Logger* logger, std::string fileName, std::string directory)
     : directory(std::move(directory)), fileName(std::move(fileName))
@@ -58,6 +28,7 @@ void LoggerFileWriter::ensureOpen(Logger& logger)
     if (file)
         return;
     file.reset(platform::openSharedForWriting(buildPath(logger)));
+    position = 0;
 }
 
 std::string LoggerFileWriter::buildPath(Logger& logger) const
@@ -71,30 +42,44 @@ std::string LoggerFileWriter::buildPath(Logger& logger) const
     return path + logger.getInstanceName() + "-" + std::to_string(logger.getInstanceNumber()) + ".log";
 }
 
+void LoggerFileWriter::appendStamp()
+{
+    // Formatting the date is most of a line's cost; it changes once a second.
+    const std::time_t now = std::time(nullptr);
+    if (now != stampTime) {
+        std::tm local{};
+        stampLength =
+            platform::localTime(now, local) ? std::strftime(stamp, sizeof stamp, "%d-%m-%Y %H:%M:%S", &local) : 0;
+        stampTime = now;
+    }
+    line.append(stamp, stampLength);
+}
+
 void LoggerFileWriter::write(Logger& logger, const std::string& message, int module, int level)
 {
     ensureOpen(logger);
-    if (platform::writePosition(file.get()) > maxFileSize) {
+    // The writer's own count of what it wrote, not the stream's position:
+    // asking the stream costs a system call per line.
+    if (position > maxFileSize) {
         close();
         ensureOpen(logger);
     }
     if (!file)
         return;
 
-    char stamp[32];
-    std::tm local{};
-    std::size_t stampLength = 0;
-    if (platform::localTime(std::time(nullptr), local))
-        stampLength = std::strftime(stamp, sizeof stamp, "%d-%m-%Y %H:%M:%S", &local);
+    line.clear();
+    appendStamp();
+    line += ' ';
+    logger.appendTag(line);
+    line += ' ';
+    Logger::appendPrefix(line, module, level);
+    line += ' ';
+    line += message;
 
     std::FILE* out = file.get();
-    std::fwrite(stamp, 1, stampLength, out);
-    std::fputc(' ', out);
-    if (!logger.getInstanceName().empty() || logger.getInstanceNumber() != 0)
-        put(out, logger.formatTag());
-    std::fputc(' ', out);
-    putPrefix(out, module, level);
-    std::fputc(' ', out);
-    put(out, message);
-    std::fflush(out);
+    std::fwrite(line.data(), 1, line.size(), out);
+    if (std::fflush(out) == 0)
+        position += platform::storedTextSize(line);
+    else
+        position = platform::writePosition(out);
 }

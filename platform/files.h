@@ -13,6 +13,10 @@ std::FILE* openSharedForWriting(const std::string& path);
 // The write position of an open stream, or -1 when it has none.
 long long writePosition(std::FILE* file);
 
+// The bytes text takes once written to a stream of openSharedForWriting:
+// more than its length where the system stores a line end as two bytes.
+long long storedTextSize(const std::string& text);
+
 // Creates one directory level; the result is not worth reporting to callers
 // that only want the directory to exist.
 bool makeDirectory(const std::string& path);

@@ -20,6 +20,11 @@ long long writePosition(std::FILE* file)
     return file ? static_cast<long long>(ftello(file)) : -1;
 }
 
+long long storedTextSize(const std::string& text)
+{
+    return static_cast<long long>(text.size());
+}
+
 bool makeDirectory(const std::string& path)
 {
     return ::mkdir(path.c_str(), 0777) == 0;

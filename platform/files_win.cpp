@@ -4,6 +4,7 @@
 #include <share.h>
 #include <stdio.h>
 #include <windows.h>
+#include <algorithm>
 #include <vector>
 
 namespace platform {
@@ -19,6 +20,12 @@ std::FILE* openSharedForWriting(const std::string& path)
 long long writePosition(std::FILE* file)
 {
     return file ? static_cast<long long>(::_ftelli64(file)) : -1;
+}
+
+long long storedTextSize(const std::string& text)
+{
+    // Text mode writes "\n" as "\r\n".
+    return static_cast<long long>(text.size() + std::count(text.begin(), text.end(), '\n'));
 }
 
 bool makeDirectory(const std::string& path)

@@ -66,6 +66,30 @@ TEST(LoggerLevels, MinusOneCountsAsNoLevel)
     EXPECT_EQ(logger.levelOf(CFG), 3);
 }
 
+// isEnabled() answers from copies of the levels kept apart from levelOf();
+// every change of a level must reach them.
+TEST(LoggerLevels, IsEnabledFollowsEveryChangeOfALevel)
+{
+    Logger logger;
+    const int OCFG = loggerModule("OCFG");
+    logger.setLevel(CFG, 9);
+    EXPECT_TRUE(logger.isEnabled(CFG, 9));
+    EXPECT_FALSE(logger.isEnabled(OCFG, 7));
+    EXPECT_FALSE(logger.isEnabled(loggerModule("MAIN"), 7));
+
+    logger.setLevel(Logger::MODULE_MAIN, 2);
+    EXPECT_TRUE(logger.isEnabled(CFG, 9));
+    EXPECT_FALSE(logger.isEnabled(OCFG, 3));
+
+    logger.setLevel(CFG, -1);
+    EXPECT_FALSE(logger.isEnabled(CFG, 3));
+    EXPECT_TRUE(logger.isEnabled(CFG, 2));
+
+    logger.setLevel(loggerModule("MAIN"), -1);
+    EXPECT_TRUE(logger.isEnabled(OCFG, 6));
+    EXPECT_FALSE(logger.isEnabled(CFG, 7));
+}
+
 TEST(LoggerFormat, ModuleNamesKeepAllFourBytes)
 {
     EXPECT_EQ(Logger::moduleName(0), "MAIN");

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -60,6 +62,9 @@ public:
     static std::string moduleName(int module);
     static std::string formatPrefix(int module, int level);
     std::string formatTag() const;
+    // The same, appended to out: no allocation once out has room.
+    static void appendPrefix(std::string& out, int module, int level);
+    void appendTag(std::string& out) const;
     static std::string timeStamp();
     static std::string dateTimeStamp();
 
@@ -70,8 +75,16 @@ public:
     Logger& operator=(const Logger&) = delete;
 
 private:
+    void publishLevels();
+
     std::string instanceName;
     std::map<int, int> levels;
+    // Copies of what levels says, read without the lock: a line below every
+    // level in force costs isEnabled() one load, and while no module has a
+    // level of its own the main module's level answers for all.
+    std::atomic<int> highestLevel{DEFAULT_LEVEL};
+    std::atomic<int> mainLevel{DEFAULT_LEVEL};
+    std::atomic<bool> moduleLevels{false};
     std::set<IWriter*> writers;
     std::unique_ptr<IWriter> defaultWriter;
     std::mutex mutex;
@@ -106,6 +119,7 @@ public:
 
 private:
     void close();
+    void appendStamp();
 
     struct FileClose {
         void operator()(std::FILE* f) const noexcept { std::fclose(f); }
@@ -113,6 +127,13 @@ private:
     std::unique_ptr<std::FILE, FileClose> file;
     std::string directory;
     std::string fileName;
+    // Kept between lines so that a line allocates nothing once the buffer
+    // has grown to the longest message; written under the logger's lock.
+    std::string line;
+    long long position = 0;
+    std::time_t stampTime = -1;
+    char stamp[32] = {};
+    std::size_t stampLength = 0;
 };
 
 // The program's own exception: making one logs "Exception: <message>" at
