@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     ca-certificates cmake ninja-build g++ make pkg-config
-    libxml2-dev libzip-dev libgtest-dev libgmock-dev
+    libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev
     xdg-utils
 )
 

@@ -1,9 +1,12 @@
 #include "delivery/report_archive.h"
 
 #include <filesystem>
+#include <map>
+#include <random>
 
 #include <gtest/gtest.h>
 #include <zip.h>
+#include <zlib.h>
 
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
@@ -88,6 +91,77 @@ TEST_F(ReportArchiveTest, PacksAllEightByteForByte)
     writeFile(archive(), "stale");
     buildReportArchive(archive());
     EXPECT_EQ(zipEntries(archive()), expected);
+}
+
+namespace {
+
+struct Packed {
+    zip_uint16_t method;
+    zip_uint64_t size;
+};
+
+// How each entry was packed, by name.
+std::map<std::string, Packed> packing(const std::string& archivePath)
+{
+    std::map<std::string, Packed> result;
+    int error = 0;
+    zip_t* archive = zip_open(archivePath.c_str(), ZIP_RDONLY, &error);
+    if (archive == nullptr)
+        return result;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) == 0)
+            result[stat.name] = {stat.comp_method, stat.comp_size};
+    }
+    zip_discard(archive);
+    return result;
+}
+
+uLong deflatedAtLevelSix(const std::string& bytes)
+{
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+              static_cast<uLong>(bytes.size()), 6);
+    return size;
+}
+
+} // namespace
+
+// A user's zip tool deflates everything at level 6; the archive may pick a
+// faster level or store an entry, but must stay about as small.
+TEST_F(ReportArchiveTest, StoresWhatDoesNotShrinkAndStaysNearTheUsualSize)
+{
+    std::mt19937_64 random(7);
+    std::string log, noise, dump;
+    while (log.size() < (1u << 20)) {
+        log += "09-12-2024 08:00:" + std::to_string(random() % 60) + " QXF [MAIN:INFO] Fetched tile " +
+               std::to_string(random() % 4096) + " of RADAR in " + std::to_string(random() % 2000) + " ms\n";
+    }
+    for (int page = 0; page < 256; ++page) {
+        for (int i = 0; i < 512; ++i) {
+            const std::uint64_t word = random();
+            noise.append(reinterpret_cast<const char*>(&word), 8);
+            const std::uint64_t dumpWord = page % 2 == 0 ? word : 0;
+            dump.append(reinterpret_cast<const char*>(&dumpWord), 8);
+        }
+    }
+    writeFile("QXF-0.log", log);
+    writeFile("QXF-minidump.dmp", noise);
+    writeFile("QXF-prev.minidump.dmp", dump);
+    buildReportArchive(archive());
+
+    const ZipEntries expected = {{"QXF-0.log", log}, {"QXF-minidump.dmp", noise}, {"QXF-prev.minidump.dmp", dump}};
+    EXPECT_EQ(zipEntries(archive()), expected);
+    const std::map<std::string, Packed> packed = packing(archive());
+    ASSERT_EQ(packed.size(), 3u);
+    EXPECT_EQ(packed.at("QXF-minidump.dmp").method, ZIP_CM_STORE);
+    EXPECT_EQ(packed.at("QXF-minidump.dmp").size, noise.size());
+    for (const auto& [name, bytes] : {std::pair{"QXF-0.log", log}, std::pair{"QXF-prev.minidump.dmp", dump}}) {
+        EXPECT_EQ(packed.at(name).method, ZIP_CM_DEFLATE) << name;
+        EXPECT_LE(static_cast<double>(packed.at(name).size), 1.06 * static_cast<double>(deflatedAtLevelSix(bytes)))
+            << name;
+    }
 }
 
 TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
