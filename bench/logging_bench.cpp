@@ -1,0 +1,111 @@
+// A host logging to a file with every line flushed, as Pellicor's logger
+// and as spdlog's basic_file_sink with flush_on(trace), both writing the
+// same lines in the same layout; and what a line below the level costs.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/spdlog.h>
+
+#include "pellicor/logging.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int moduleNet = loggerModule("NET ");
+const std::string line = "Fetched tile 1234-567 of RADAR in 153 ms, 48213 bytes";
+const std::string lineWithEnd = line + "\n";
+
+fs::path scratch;
+std::unique_ptr<Logger> pellicor;
+std::unique_ptr<LoggerFileWriter> pellicorWriter;
+std::shared_ptr<spdlog::logger> peer;
+
+void makeScratch()
+{
+    std::string pattern = (fs::temp_directory_path() / "pellicor-logging-bench.XXXXXX").string();
+    scratch = mkdtemp(&pattern[0]);
+}
+
+void removeScratch()
+{
+    std::error_code ec;
+    fs::remove_all(scratch, ec);
+}
+
+void setUpPellicor(const benchmark::State&)
+{
+    makeScratch();
+    pellicor = std::make_unique<Logger>();
+    pellicorWriter = std::make_unique<LoggerFileWriter>(pellicor.get(), (scratch / "pellicor.log").string());
+    pellicor->addWriter(pellicorWriter.get());
+}
+
+void tearDownPellicor(const benchmark::State&)
+{
+    pellicor.reset();
+    pellicorWriter.reset();
+    removeScratch();
+}
+
+void setUpPeer(const benchmark::State&)
+{
+    makeScratch();
+    peer = spdlog::basic_logger_mt("bench", (scratch / "spdlog.log").string(), true);
+    // The layout of Pellicor's lines: "09-12-2024 22:18:40  [NET :INFO] text".
+    peer->set_pattern("%d-%m-%Y %H:%M:%S  [NET :%L] %v");
+    peer->flush_on(spdlog::level::trace);
+}
+
+void tearDownPeer(const benchmark::State&)
+{
+    spdlog::drop("bench");
+    peer.reset();
+    removeScratch();
+}
+
+void PellicorFileLog(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (pellicor->isEnabled(moduleNet, 6))
+            pellicor->log(lineWithEnd, moduleNet, 6);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(PellicorFileLog)->Setup(setUpPellicor)->Teardown(tearDownPellicor)->Threads(1)->Threads(4)->UseRealTime();
+
+void SpdlogFileLog(benchmark::State& state)
+{
+    for (auto _ : state)
+        peer->info(line);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(SpdlogFileLog)->Setup(setUpPeer)->Teardown(tearDownPeer)->Threads(1)->Threads(4)->UseRealTime();
+
+// A line below the level in force: the check alone runs.
+void PellicorDisabledLine(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (pellicor->isEnabled(moduleNet, 8))
+            pellicor->log(lineWithEnd, moduleNet, 8);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(PellicorDisabledLine)->Setup(setUpPellicor)->Teardown(tearDownPellicor)->Threads(1)->Threads(4)->UseRealTime();
+
+void SpdlogDisabledLine(benchmark::State& state)
+{
+    for (auto _ : state)
+        peer->debug(line);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(SpdlogDisabledLine)->Setup(setUpPeer)->Teardown(tearDownPeer)->Threads(1)->Threads(4)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
