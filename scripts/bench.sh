@@ -149,9 +149,11 @@ row "report mode, mailto: → xdg-open: wall time, median of 21 (processor time 
 
 # --- in-process: logging and configuration -----------------------------------
 
-# The median of a Google Benchmark run's repetitions, one field of one benchmark.
+# Five repetitions of each benchmark, interleaved so that a busy spell of the
+# machine does not fall on one side only; pick() reads the median of one.
 bench_csv() {
-    "$@" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null
+    "$@" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+        --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null
 }
 pick() {  # pick CSV NAME FIELD
     awk -F, -v name="\"$2_median\"" -v field="$3" '
@@ -162,14 +164,14 @@ pick() {  # pick CSV NAME FIELD
 log "logging: Pellicor's file writer against spdlog"
 logging=$(cd "$scratch" && TMPDIR=$scratch bench_csv "$bin/logging_bench")
 for threads in 1 4; do
-    ours=$(pick "$logging" "PellicorFileLog/real_time/threads:$threads" items_per_second)
-    peer=$(pick "$logging" "SpdlogFileLog/real_time/threads:$threads" items_per_second)
+    ours=$(pick "$logging" "PellicorLog/written/real_time/threads:$threads" items_per_second)
+    peer=$(pick "$logging" "SpdlogLog/written/real_time/threads:$threads" items_per_second)
     r=$(ratio "$ours" "$peer")
     row "log to a file, flush per line, $threads thread(s): lines/s" "$(printf '%.0f' "$ours")" \
         "$(printf '%.0f' "$peer") (spdlog)" "$r" "≥ 1.00× — $(verdict "${r%×}" '>=' 1.0)"
 done
-ours=$(pick "$logging" "PellicorDisabledLine/real_time/threads:1" real_time)
-peer=$(pick "$logging" "SpdlogDisabledLine/real_time/threads:1" real_time)
+ours=$(pick "$logging" "PellicorLog/below_level/real_time/threads:1" real_time)
+peer=$(pick "$logging" "SpdlogLog/below_level/real_time/threads:1" real_time)
 row "log line below the level: time per line" "$(printf '%.1f ns' "$ours")" "$(printf '%.1f ns' "$peer") (spdlog)" \
     "$(ratio "$ours" "$peer")" "no work"
 
