@@ -137,7 +137,9 @@ void ConfigLoadAndRead(benchmark::State& state)
         config.reset();  // saves the file: not part of loading and reading
         state.ResumeTiming();
     }
-    state.counters["found"] = found;
+    // 18 of the 20 settings read are in the file.
+    if (found != 900)
+        state.SkipWithError("the configuration did not find the settings it holds");
     state.counters["file_bytes"] = static_cast<double>(fs::file_size(files().original));
 }
 BENCHMARK(ConfigLoadAndRead)->Unit(benchmark::kMillisecond);
@@ -152,6 +154,7 @@ void BareXmlReadFile(benchmark::State& state)
         xmlFreeDoc(document);
         state.ResumeTiming();
     }
+    state.counters["file_bytes"] = static_cast<double>(fs::file_size(files().original));
 }
 BENCHMARK(BareXmlReadFile)->Unit(benchmark::kMillisecond);
 

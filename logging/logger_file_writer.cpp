@@ -76,10 +76,6 @@ void LoggerFileWriter::write(Logger& logger, const std::string& message, int mod
     line += ' ';
     line += message;
 
-    std::FILE* out = file.get();
-    std::fwrite(line.data(), 1, line.size(), out);
-    if (std::fflush(out) == 0)
+    if (platform::writeThrough(file.get(), line))
         position += platform::storedTextSize(line);
-    else
-        position = platform::writePosition(out);
 }

@@ -13,6 +13,11 @@ std::FILE* openSharedForWriting(const std::string& path);
 // The write position of an open stream, or -1 when it has none.
 long long writePosition(std::FILE* file);
 
+// Hands text to the system at once, past the stream's buffer, which must be
+// empty: a logger that flushes every line pays for one system call per line
+// and no copy. False when not all of it could be written.
+bool writeThrough(std::FILE* file, const std::string& text);
+
 // The bytes text takes once written to a stream of openSharedForWriting:
 // more than its length where the system stores a line end as two bytes.
 long long storedTextSize(const std::string& text);

@@ -20,6 +20,24 @@ long long writePosition(std::FILE* file)
     return file ? static_cast<long long>(ftello(file)) : -1;
 }
 
+bool writeThrough(std::FILE* file, const std::string& text)
+{
+    const int fd = ::fileno(file);
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
 long long storedTextSize(const std::string& text)
 {
     return static_cast<long long>(text.size());

@@ -22,6 +22,12 @@ long long writePosition(std::FILE* file)
     return file ? static_cast<long long>(::_ftelli64(file)) : -1;
 }
 
+bool writeThrough(std::FILE* file, const std::string& text)
+{
+    // Through the stream, which turns each line end into CR LF.
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+}
+
 long long storedTextSize(const std::string& text)
 {
     // Text mode writes "\n" as "\r\n".

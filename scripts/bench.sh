@@ -69,7 +69,10 @@ run_env=(env "PATH=$scratch/stand-in:$PATH" "XDG_CACHE_HOME=$scratch/cache")
 
 rows=()
 # row WHAT PELLICOR PEER RATIO TARGET
-row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+row() {
+    rows+=("| $1 | $2 | $3 | $4 | $5 |")
+    log "$1: $2 against $3 ($4)"
+}
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { sort -g | tail -n1; }
@@ -153,7 +156,8 @@ row "report mode, mailto: → xdg-open: wall time, median of 21 (processor time 
 # machine does not fall on one side only; pick() reads the median of one.
 bench_csv() {
     "$@" --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
-        --benchmark_report_aggregates_only=true --benchmark_format=csv 2>/dev/null
+        --benchmark_report_aggregates_only=true --benchmark_format=csv 2>"$scratch/benchmark.err" ||
+        { log "failed: $*"; cat "$scratch/benchmark.err" >&2; exit 1; }
 }
 pick() {  # pick CSV NAME FIELD
     awk -F, -v name="\"$2_median\"" -v field="$3" '
