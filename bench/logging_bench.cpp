@@ -57,8 +57,9 @@ void setUpPeer(const benchmark::State&)
 {
     makeScratch();
     peer = spdlog::basic_logger_mt("bench", (scratch / "spdlog.log").string(), true);
-    // The layout of Pellicor's lines: "09-12-2024 22:18:40  [NET :INFO] text".
-    peer->set_pattern("%d-%m-%Y %H:%M:%S  [NET :%L] %v");
+    // The layout of Pellicor's lines, "09-12-2024 22:18:40  [NET :INFO] text",
+    // byte for byte but for the case of spdlog's level name.
+    peer->set_pattern("%d-%m-%Y %H:%M:%S  [NET :%l] %v");
     peer->flush_on(spdlog::level::trace);
 }
 
