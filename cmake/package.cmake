@@ -11,8 +11,8 @@ set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
     set(CPACK_GENERATOR ZIP)
-    set(CPACK_COMPONENTS_ALL Runtime)
-    set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+    # The program alone: the libraries for host products are not shipped for Windows.
+    set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Runtime;/")
     set(CPACK_PACKAGE_FILE_NAME pellicor-${PROJECT_VERSION}-win64)
 else()
     set(CPACK_GENERATOR DEB)
