@@ -10,13 +10,13 @@ set -euo pipefail
 
 packages=(
     ca-certificates cmake ninja-build g++ make pkg-config dpkg-dev file
-    libxml2-dev libzip-dev libgtest-dev libgmock-dev
+    libxml2-dev libzip-dev libgtest-dev libgmock-dev nlohmann-json3-dev
     xdg-utils
 )
 
 case ${1:-} in
     "") ;;
-    --e2e) packages+=(thunderbird xvfb xauth) ;;
+    --e2e) packages+=(thunderbird xvfb dbus-daemon) ;;
     *) echo "usage: $(basename "$0") [--e2e]" >&2; exit 2 ;;
 esac
 
