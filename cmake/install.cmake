@@ -52,18 +52,19 @@ foreach(library logging config)
         COMPONENT Development)
 endforeach()
 
-# The man page, compressed where gzip is at hand, as Debian keeps them.
+# The man page, with this version in its footer, compressed where gzip is at
+# hand, as Debian keeps them.
 if(NOT WIN32)
-    set(man_page ${PROJECT_SOURCE_DIR}/doc/pellicor.1)
+    set(man_page ${PROJECT_BINARY_DIR}/man/pellicor.1)
+    configure_file(doc/pellicor.1.in ${man_page} @ONLY)
     find_program(PELLICOR_GZIP gzip)
     if(PELLICOR_GZIP)
-        add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/pellicor.1.gz
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-            COMMAND ${PELLICOR_GZIP} -9 -n -c ${man_page} > ${PROJECT_BINARY_DIR}/man/pellicor.1.gz
+        add_custom_command(OUTPUT ${man_page}.gz
+            COMMAND ${PELLICOR_GZIP} -9 -n -c ${man_page} > ${man_page}.gz
             DEPENDS ${man_page}
             VERBATIM)
-        add_custom_target(pellicor_man ALL DEPENDS ${PROJECT_BINARY_DIR}/man/pellicor.1.gz)
-        set(man_page ${PROJECT_BINARY_DIR}/man/pellicor.1.gz)
+        add_custom_target(pellicor_man ALL DEPENDS ${man_page}.gz)
+        string(APPEND man_page .gz)
     endif()
     install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT Runtime)
 endif()
