@@ -60,8 +60,9 @@ nlohmann::json Marionette::executeScript(const std::string& script)
     return result.is_object() && result.contains("value") ? result["value"] : nlohmann::json();
 }
 
-void Marionette::quit()
+void Marionette::quit(std::chrono::milliseconds timeout)
 {
+    timeout_ = timeout;
     try {
         command("Marionette:Quit", {{"flags", {"eForceQuit"}}});
     } catch (const MarionetteError&) {

@@ -27,8 +27,9 @@ public:
     void connect(int port, std::chrono::milliseconds timeout);
     // Runs a script's body in the chrome context and returns its result.
     nlohmann::json executeScript(const std::string& script);
-    // Asks the application to quit without prompting; the connection ends.
-    void quit();
+    // Asks the application to quit without prompting, waiting at most
+    // timeout for its answer; the connection ends.
+    void quit(std::chrono::milliseconds timeout);
 
 private:
     nlohmann::json command(const std::string& name, const nlohmann::json& parameters);

@@ -31,26 +31,32 @@ const std::string zipBytes = "PK not really a zip";
 
 // The compose windows as the user sees them: recipients by row, the subject
 // field, the body's rendered text and the attachment list.
+// The compose windows as the user sees them: recipients by row, the subject
+// field, the body's rendered text and the attachment list. A window still
+// building its parts counts as not loaded.
 const char* const readComposeWindows = R"(
 const windows = [];
 for (const w of Services.wm.getEnumerator("msgcompose")) {
-    const d = w.document;
-    const editor = w.GetCurrentEditor ? w.GetCurrentEditor() : null;
-    const bucket = d.getElementById("attachmentBucket");
-    windows.push({
-        loaded: !!w.gLoadingComplete,
-        recipients: [...d.querySelectorAll("mail-address-pill")].map(
-            p => (p.closest(".address-row")?.id ?? "?") + " " + p.fullAddress),
-        subject: d.getElementById("msgSubject")?.value ?? "",
-        body: editor?.document?.body?.innerText ?? "",
-        attachments: bucket ? [...bucket.itemChildren].map(item => {
-            let path = "";
-            try {
-                path = Services.io.newURI(item.attachment.url).QueryInterface(Ci.nsIFileURL).file.path;
-            } catch (e) {}
-            return {name: item.attachment.name, path};
-        }) : [],
-    });
+    try {
+        const d = w.document;
+        const bucket = d.getElementById("attachmentBucket");
+        windows.push({
+            loaded: !!w.gLoadingComplete,
+            recipients: [...d.querySelectorAll("mail-address-pill")].map(
+                p => (p.closest(".address-row")?.id ?? "?") + " " + p.fullAddress),
+            subject: d.getElementById("msgSubject").value,
+            body: w.GetCurrentEditor().document.body.innerText,
+            attachments: [...bucket.itemChildren].map(item => {
+                let path = "";
+                try {
+                    path = Services.io.newURI(item.attachment.url).QueryInterface(Ci.nsIFileURL).file.path;
+                } catch (e) {}
+                return {name: item.attachment.name, path};
+            }),
+        });
+    } catch (e) {
+        windows.push({loaded: false, error: String(e)});
+    }
 }
 return windows;
 )";

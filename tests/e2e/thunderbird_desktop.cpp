@@ -132,8 +132,9 @@ ThunderbirdDesktop::ThunderbirdDesktop()
 ThunderbirdDesktop::~ThunderbirdDesktop()
 {
     if (thunderbird_) {
-        marionette_.quit();
-        thunderbird_.waitForExit(30s);
+        // A clean quit where it comes soon; the process group is ended regardless.
+        marionette_.quit(10s);
+        thunderbird_.waitForExit(10s);
     }
 }
 
