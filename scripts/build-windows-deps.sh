@@ -169,6 +169,8 @@ packages=("${BUILD_PACKAGES[@]}")
 install_missing "${packages[@]}"
 
 if enable_deb_src; then
+    # The lists read before know no sources yet.
+    apt_updated=0
     apt_update
 fi
 if ! source_versions; then

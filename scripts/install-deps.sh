@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, everything that building, testing and running
-# Pellicor need on Debian 12. Safe to run again: it installs only what is
-# missing and asks nothing.
+# Installs, with apt-get, everything that building, testing, packaging and
+# running Pellicor need on Debian 12. Safe to run again: it installs only what
+# is missing and asks nothing.
+#
+#   scripts/install-deps.sh         build, test and package
+#   scripts/install-deps.sh --e2e   also a real mail client (Thunderbird) and
+#                                   a headless display (Xvfb) for the e2e tests
 set -euo pipefail
 
 packages=(
-    ca-certificates cmake ninja-build g++ make pkg-config
-    libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev
+    ca-certificates cmake ninja-build g++ make pkg-config dpkg-dev file
+    libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev nlohmann-json3-dev
     xdg-utils
 )
+
+case ${1:-} in
+    "") ;;
+    --e2e) packages+=(thunderbird xvfb dbus-daemon) ;;
+    *) echo "usage: $(basename "$0") [--e2e]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,7 +1,12 @@
-# Installs the build into a fresh prefix, then configures, builds and runs a
-# consumer against it. Called with -DBUILD_DIR, -DSOURCE_DIR, -DWORK_DIR, -DGENERATOR.
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
+# One step of the installed-package tests, chosen by -DSTEP:
+#   install       installs the build into PREFIX
+#   find-package  configures, builds and runs the consumer with find_package
+#   pkg-config    builds and runs the same consumer with plain
+#                 `c++ main.cpp $(pkg-config --cflags --libs ...)`
+#   program       runs PREFIX/bin/pellicor with a recording xdg-email first on PATH
+#   cleanup       removes what the steps left
+# Also called with -DBUILD_DIR, -DSOURCE_DIR, -DPREFIX, -DWORK_DIR, -DGENERATOR,
+# -DCXX, -DPKG_CONFIG.
 
 function(step)
     execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result
@@ -11,9 +16,84 @@ function(step)
     endif()
 endfunction()
 
-step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
-step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
-     -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix -DCMAKE_BUILD_TYPE=Release)
-step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-step(${WORK_DIR}/build/consumer)
+function(expect_file path)
+    if(NOT EXISTS ${path})
+        message(FATAL_ERROR "not installed: ${path}")
+    endif()
+endfunction()
+
+function(write_executable path text)
+    file(WRITE ${path} "${text}")
+    file(CHMOD ${path} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endfunction()
+
+if(STEP STREQUAL "cleanup")
+    get_filename_component(root ${WORK_DIR} DIRECTORY)
+    file(REMOVE_RECURSE ${PREFIX} ${root})
+    return()
+endif()
+
 file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+if(STEP STREQUAL "install")
+    file(REMOVE_RECURSE ${PREFIX})
+    step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+    expect_file(${PREFIX}/bin/pellicor)
+    expect_file(${PREFIX}/lib/pellicor/libmapi32.so)
+    file(GLOB man_page ${PREFIX}/share/man/man1/pellicor.1*)
+    if(NOT man_page)
+        message(FATAL_ERROR "not installed: ${PREFIX}/share/man/man1/pellicor.1")
+    endif()
+
+elseif(STEP STREQUAL "find-package")
+    step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
+         -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release)
+    step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+    step(${WORK_DIR}/build/consumer)
+
+elseif(STEP STREQUAL "pkg-config")
+    if(NOT PKG_CONFIG)
+        message(FATAL_ERROR "pkg-config not found; scripts/install-deps.sh installs it")
+    endif()
+    # Only the test prefix: a Pellicor installed on the system must not stand in for it.
+    set(ENV{PKG_CONFIG_PATH} "")
+    file(GLOB pc_dirs ${PREFIX}/lib*/pkgconfig ${PREFIX}/lib/*/pkgconfig)
+    string(REPLACE ";" ":" pc_path "${pc_dirs}")
+    set(ENV{PKG_CONFIG_PATH} "${pc_path}")
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs pellicor-config pellicor-logging
+                    RESULT_VARIABLE result OUTPUT_VARIABLE flags ERROR_VARIABLE flags
+                    OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "pkg-config failed: ${flags}")
+    endif()
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    step(${CXX} -std=c++17 ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/consumer)
+    step(${WORK_DIR}/consumer)
+
+elseif(STEP STREQUAL "program")
+    # Each stand-in notes that it ran; xdg-email also keeps its arguments.
+    set(stand_ins ${WORK_DIR}/stand-ins)
+    file(MAKE_DIRECTORY ${stand_ins})
+    write_executable(${stand_ins}/xdg-email "#!/bin/sh\nprintf '%s\\n' \"$@\" > '${WORK_DIR}/xdg-email.args'\n")
+    write_executable(${stand_ins}/xdg-open "#!/bin/sh\ntouch '${WORK_DIR}/xdg-open.ran'\n")
+    file(WRITE ${WORK_DIR}/report.zip "PK zipped")
+    file(WRITE ${WORK_DIR}/issue.xml
+        "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
+        "<AttachZip>report.zip</AttachZip></IssueReport>")
+    # Run from elsewhere than bin/: the provider is found from the program's own place.
+    step(${CMAKE_COMMAND} -E env "PATH=${stand_ins}:$ENV{PATH}" "XDG_CACHE_HOME=${WORK_DIR}/cache"
+         ${PREFIX}/bin/pellicor issue.xml)
+    file(READ ${WORK_DIR}/Pellicor.log log)
+    if(NOT log MATCHES "MAPI report sent" OR EXISTS ${WORK_DIR}/xdg-open.ran OR NOT EXISTS ${WORK_DIR}/xdg-email.args)
+        message(FATAL_ERROR "lib/pellicor/libmapi32.so was not used; Pellicor.log:\n${log}")
+    endif()
+    file(STRINGS ${WORK_DIR}/xdg-email.args args)
+    list(GET args 3 uri)
+    if(NOT uri STREQUAL "mailto:support@example.com?subject=Blank%20map")
+        message(FATAL_ERROR "xdg-email was handed: ${args}")
+    endif()
+
+else()
+    message(FATAL_ERROR "unknown STEP '${STEP}'")
+endif()

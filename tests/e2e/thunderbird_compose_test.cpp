@@ -1,0 +1,201 @@
+// The mail reaches a real client's compose window: the built program, the
+// real xdg-utils and Thunderbird under Xvfb, read back through Marionette.
+// Each route gets a process, and so a Thunderbird, of its own.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "tests/e2e/thunderbird_desktop.h"
+#include "tests/support/program_run.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace testing_support;
+using e2e::ThunderbirdDesktop;
+
+namespace {
+
+// Every character a mail client or a shell in between might take for syntax.
+const std::string recipient = "support+pellicor@example.com";
+const std::string subject = "Karte leer – Müller & Co. 100% #1 \"quoted\" 'single' back\\slash, comma";
+const std::string body = "Grüße aus Zürich: 東京 ✓\n"
+                         "Tom & Jerry, 50% off, issue #42\n"
+                         "\"double\" and 'single' quotes, a back\\slash and a literal \\n\n"
+                         "a query?to=x&subject=y&body=%41, commas, 'quote\n"
+                         "last line";
+const std::string zipBytes = "PK not really a zip";
+
+// The compose windows as the user sees them: recipients by row, the subject
+// field, the body's rendered text and the attachment list.
+// The compose windows as the user sees them: recipients by row, the subject
+// field, the body's rendered text and the attachment list. A window still
+// building its parts counts as not loaded.
+const char* const readComposeWindows = R"(
+const windows = [];
+for (const w of Services.wm.getEnumerator("msgcompose")) {
+    try {
+        const d = w.document;
+        const bucket = d.getElementById("attachmentBucket");
+        windows.push({
+            loaded: !!w.gLoadingComplete,
+            recipients: [...d.querySelectorAll("mail-address-pill")].map(
+                p => (p.closest(".address-row")?.id ?? "?") + " " + p.fullAddress),
+            subject: d.getElementById("msgSubject").value,
+            body: w.GetCurrentEditor().document.body.innerText,
+            attachments: [...bucket.itemChildren].map(item => {
+                let path = "";
+                try {
+                    path = Services.io.newURI(item.attachment.url).QueryInterface(Ci.nsIFileURL).file.path;
+                } catch (e) {}
+                return {name: item.attachment.name, path};
+            }),
+        });
+    } catch (e) {
+        windows.push({loaded: false, error: String(e)});
+    }
+}
+return windows;
+)";
+
+struct Attachment {
+    std::string name;
+    std::string path;
+};
+
+struct ComposeWindow {
+    std::vector<std::string> recipients;
+    std::string subject;
+    std::string body;
+    std::vector<Attachment> attachments;
+};
+
+std::string xmlText(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+class ThunderbirdCompose : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        skipReason() = ThunderbirdDesktop::missingPrograms();
+        if (!skipReason().empty()) {
+            skipReason() = "needs " + skipReason() + " (scripts/install-deps.sh --e2e installs them)";
+            return;
+        }
+        desktop() = std::make_unique<ThunderbirdDesktop>();
+    }
+
+    static void TearDownTestSuite() { desktop().reset(); }
+
+    void SetUp() override
+    {
+        if (!skipReason().empty())
+            GTEST_SKIP() << skipReason();
+        for (const auto& [name, value] : desktop()->environment())
+            sandbox_.setEnvironment(name, value);
+        fs::create_directory(sandbox_.workFile("diag files"));
+        attachZip_ = sandbox_.workFile("diag files/report 1.zip");
+        writeFile(attachZip_, zipBytes);
+        writeFile(sandbox_.workFile("issue.xml"),
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
+                  "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
+                  "  <Subject>" + xmlText(subject) + "</Subject>\n"
+                  "  <Body>" + xmlText(body) + "</Body>\n"
+                  "  <AttachZip>" + xmlText(attachZip_) + "</AttachZip>\n"
+                  "</IssueReport>\n");
+    }
+
+    // Polls until one loaded compose window shows what done() accepts, or
+    // the time is up; returns the last one seen either way.
+    template <typename Done>
+    ComposeWindow waitForComposeWindow(Done done)
+    {
+        ComposeWindow window;
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        for (;;) {
+            const nlohmann::json windows = desktop()->marionette().executeScript(readComposeWindows);
+            if (windows.is_array() && windows.size() == 1 && windows[0].value("loaded", false)) {
+                const nlohmann::json& w = windows[0];
+                window.recipients = w["recipients"].get<std::vector<std::string>>();
+                window.subject = w["subject"].get<std::string>();
+                window.body = w["body"].get<std::string>();
+                window.attachments.clear();
+                for (const nlohmann::json& a : w["attachments"])
+                    window.attachments.push_back({a["name"].get<std::string>(), a["path"].get<std::string>()});
+                if (done(window))
+                    return window;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                ADD_FAILURE() << "no settled compose window in time; the windows: " << windows.dump(2) << "\n"
+                              << desktop()->logs();
+                return window;
+            }
+            std::this_thread::sleep_for(250ms);
+        }
+    }
+
+    static std::string& skipReason()
+    {
+        static std::string reason;
+        return reason;
+    }
+    static std::unique_ptr<ThunderbirdDesktop>& desktop()
+    {
+        static std::unique_ptr<ThunderbirdDesktop> instance;
+        return instance;
+    }
+
+    ProgramSandbox sandbox_;
+    std::string attachZip_;
+};
+
+TEST_F(ThunderbirdCompose, ShowsEveryFieldAndTheAttachmentHandedOverThroughSimpleMapi)
+{
+    sandbox_.addProvider(XDG_MAPI_PATH);
+
+    const RunResult result = sandbox_.run({"issue.xml"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(result.log.at(1), " [MAIN:INFO] MAPI report sent");
+
+    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) {
+        return !w.attachments.empty() && w.body == body;
+    });
+    EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
+    EXPECT_EQ(window.subject, subject);
+    EXPECT_EQ(window.body, body);
+    ASSERT_EQ(window.attachments.size(), 1u);
+    EXPECT_EQ(window.attachments[0].name, "log.zip");
+    // The client reads the file through a path with blanks in it, and finds the report.
+    EXPECT_NE(window.attachments[0].path.find("/cache with blanks/"), std::string::npos) << window.attachments[0].path;
+    EXPECT_EQ(readFile(window.attachments[0].path), zipBytes);
+}
+
+TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheMailtoUrlAndWhereTheReportIs)
+{
+    const RunResult result = sandbox_.run({"issue.xml"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(result.log.at(1), " [MAIN:WARN] MAPI error report failed. Trying mailto.");
+
+    const std::string expectedBody = "Please, attach the file " + attachZip_ + "\n" + body;
+    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
+    EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
+    EXPECT_EQ(window.subject, subject);
+    EXPECT_EQ(window.body, expectedBody);
+    EXPECT_TRUE(window.attachments.empty());
+}
+
+} // namespace
