@@ -8,6 +8,7 @@ packages=(
     ca-certificates cmake ninja-build g++ make pkg-config
     libxml2-dev libzip-dev libgtest-dev libgmock-dev
     xdg-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()
