@@ -51,20 +51,6 @@ Lines filesIn(const std::string& dir)
     return names;
 }
 
-// A stand-in that never ends on its own; it leaves its process id in pidFile
-// so the test can end it.
-std::string neverEnding(const std::string& pidFile)
-{
-    return "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec sleep 600\n";
-}
-
-void endStandIn(const std::string& pidFile)
-{
-    const std::string pid = readFile(pidFile);
-    ASSERT_FALSE(pid.empty()) << "the stand-in never ran";
-    ::kill(static_cast<pid_t>(std::stol(pid)), SIGKILL);
-}
-
 class RunFaults : public ::testing::Test {
 protected:
     // The fake provider records its call outside whatever work directory a test chooses.
@@ -74,6 +60,21 @@ protected:
         sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RECORD", record.file("mapi.txt"));
     }
     FakeMapiRecord handed() const { return parseFakeMapiRecord(readFile(record.file("mapi.txt"))); }
+
+    // A report run with a stand-in of name first on PATH that never ends on
+    // its own; it is ended once the run is over.
+    RunResult runWithNeverEnding(const std::string& name)
+    {
+        const std::string pidFile = record.file(name + ".pid");
+        sandbox.addStandIn(name, "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec sleep 600\n");
+        writeFile(sandbox.workFile("issue.xml"), issue);
+        RunResult result = sandbox.run({"issue.xml"});
+        const std::string pid = readFile(pidFile);
+        EXPECT_FALSE(pid.empty()) << name << " never ran";
+        if (!pid.empty())
+            ::kill(static_cast<pid_t>(std::stol(pid)), SIGKILL);
+        return result;
+    }
 
     ProgramSandbox sandbox;
     TempDir record;
@@ -151,24 +152,14 @@ TEST_F(RunFaults, OurProviderWaitsForAnXdgEmailThatNeverEndsTenSecondsAtMost)
 {
     sandbox.addProvider(XDG_MAPI_PATH);
     sandbox.setEnvironment("XDG_CACHE_HOME", sandbox.workFile("cache"));
-    const std::string pid = sandbox.workFile("xdg-email.pid");
-    sandbox.addStandIn("xdg-email", neverEnding(pid));
-    writeFile(sandbox.workFile("issue.xml"), issue);
-
-    RunResult result = sandbox.run({"issue.xml"});
-    endStandIn(pid);
+    RunResult result = runWithNeverEnding("xdg-email");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report sent", finished}));
 }
 
 TEST_F(RunFaults, AnXdgOpenThatNeverEndsHoldsTheRunTenSecondsAtMost)
 {
-    const std::string pid = sandbox.workFile("xdg-open.pid");
-    sandbox.addStandIn("xdg-open", neverEnding(pid));
-    writeFile(sandbox.workFile("issue.xml"), issue);
-
-    RunResult result = sandbox.run({"issue.xml"});
-    endStandIn(pid);
+    RunResult result = runWithNeverEnding("xdg-open");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{started, " [MAIN:WARN] MAPI error report failed. Trying mailto.", finished}));
 }
