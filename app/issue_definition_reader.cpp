@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include <libxml/parser.h>
 
@@ -9,9 +11,15 @@
 
 namespace {
 
-// The file's bytes, or false when it cannot be read as a regular file.
+// The file's bytes, or false when it cannot be read as a regular file or
+// holds more than the parser can take.
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
+    // A FIFO would block the run until someone writes to it, and a device
+    // such as /dev/zero never ends: only a regular file is opened.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return false;
     struct FileClose {
         void operator()(std::FILE* f) const noexcept { std::fclose(f); }
     };
@@ -20,8 +28,12 @@ bool readWholeFile(const std::string& path, std::string& bytes)
         return false;
     char chunk[1 << 16];
     std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        // A file still growing as it is read is refused once it is too big.
+        if (bytes.size() + n > static_cast<std::size_t>(INT_MAX))
+            return false;
         bytes.append(chunk, n);
+    }
     // A directory opens on some systems but cannot be read.
     return std::ferror(file.get()) == 0;
 }
@@ -50,7 +62,7 @@ xmlNodePtr IssueDefinitionReader::loadRoot(const std::string& path)
     // and unpack gzip data. No entities beyond the predefined ones are
     // expanded and nothing is loaded from the network.
     std::string bytes;
-    if (readWholeFile(path, bytes) && bytes.size() <= static_cast<std::size_t>(INT_MAX)) {
+    if (readWholeFile(path, bytes)) {
         document.reset(xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), path.c_str(), nullptr,
                                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     } else {

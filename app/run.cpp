@@ -1,6 +1,9 @@
 #include "app/run.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <sstream>
+#include <system_error>
 
 #include "app/crash_report.h"
 #include "app/issue_definition_reader.h"
@@ -8,6 +11,7 @@
 #include "delivery/mapi_mailer.h"
 #include "pellicor/logging.h"
 #include "platform/dynamic_library.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -27,7 +31,18 @@ void logMain(int level, const std::string& text)
 void initLogging()
 {
     Logger* logger = Logger::getInstance();
-    logger->addWriter(new LoggerFileWriter(logger, "Pellicor.log"));
+    auto* writer = new LoggerFileWriter(logger, "Pellicor.log");
+    const int openError = errno;
+    logger->addWriter(writer);
+    if (writer->isOpen())
+        return;
+    // The mail still goes out; whoever started the run learns why there is
+    // no log to look at. (A Windows GUI program has no stderr: nobody sees it.)
+    std::string directory;
+    if (!platform::currentDirectory(directory))
+        directory = ".";
+    std::fprintf(stderr, "Pellicor: cannot write Pellicor.log in %s: %s; running without a log\n", directory.c_str(),
+                 std::generic_category().message(openError).c_str());
 }
 
 std::string getReportArgument(int argc, char* argv[])

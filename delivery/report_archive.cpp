@@ -1,15 +1,17 @@
 #include "delivery/report_archive.h"
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <sstream>
+#include <system_error>
 
 #include <zip.h>
 
 #include "delivery/entry_compression.h"
 #include "pellicor/logging.h"
 #include "platform/files.h"
+#include "platform/termination.h"
 
 const std::string productPrefix = "QXF";
 const std::string reportArchiveName = "report.zip";
@@ -62,15 +64,38 @@ std::string diagnosticLogName(const char* suffix)
     return productPrefix + suffix + logExtension;
 }
 
+namespace {
+
+struct FileClose {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+// The file opened for reading when it is a regular file. A crashed host may
+// leave a FIFO, which would block the run, or a directory, which cannot be
+// packed, under a diagnostic file's name.
+FilePtr openRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return nullptr;
+    return FilePtr(std::fopen(path.c_str(), "rb"));
+}
+
+} // namespace
+
 bool fileExists(const std::string& path)
 {
-    std::ifstream in(path);
-    return in.good();
+    return openRegularFile(path) != nullptr;
 }
 
 void addFileToZip(const std::string& archivePath, const std::string& filePath, const std::string& entryName)
 {
-    if (!fileExists(filePath)) {
+    // The file stays open from this check until the archive is written, so
+    // the bytes packed are those of the file checked, even if the host
+    // deletes or replaces it meanwhile.
+    FilePtr file = openRegularFile(filePath);
+    if (!file) {
         logMain(levelInfo, [&](std::ostream& out) {
             out << "File " << filePath << " not found, not adding to " << archivePath << "\n";
         });
@@ -88,7 +113,9 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     }
 
     const std::string& name = entryName.empty() ? filePath : entryName;
-    zip_source_t* source = zip_source_file(archive.get(), filePath.c_str(), 0, 0);
+    zip_source_t* source = zip_source_filep(archive.get(), file.get(), 0, -1);
+    if (source != nullptr)
+        file.release();  // the source closes it
     const zip_int64_t index =
         source == nullptr ? -1 : zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
@@ -107,6 +134,10 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
                                  static_cast<zip_uint32_t>(packing.level));
     }
 
+    // libzip writes the whole archive anew to a temporary file and renames
+    // it: an end request arriving meanwhile waits until the rename is done,
+    // so no half-written file is left beside the archive.
+    const platform::DeferredTermination wholeFile;
     if (zip_close(archive.get()) == 0) {
         archive.release();
         return;

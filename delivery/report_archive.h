@@ -22,5 +22,5 @@ std::string diagnosticLogName(const char* suffix);
 // Adds one file; an empty entryName uses filePath as the entry's name.
 void addFileToZip(const std::string& archivePath, const std::string& filePath, const std::string& entryName);
 
-// True when the file can be opened for reading.
+// True when the file is a regular file that can be opened for reading.
 bool fileExists(const std::string& path);

@@ -12,6 +12,7 @@ packages=(
     ca-certificates cmake ninja-build g++ make pkg-config dpkg-dev file
     libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev nlohmann-json3-dev
     xdg-utils
+    clang libclang-rt-14-dev
 )
 
 case ${1:-} in

@@ -2,7 +2,8 @@
 // field, for the test that loaded it (FakeMapiLastCall) and for a test that
 // only sees it through a run of the program (the file named by
 // PELLICOR_FAKE_MAPI_RECORD), and answers with the code the test chose
-// (FakeMapiSetResult, or PELLICOR_FAKE_MAPI_RESULT). Built with
+// (FakeMapiSetResult, or PELLICOR_FAKE_MAPI_RESULT), or aborts the process
+// when PELLICOR_FAKE_MAPI_CRASH is set. Built with
 // FAKE_MAPI_WIDE it also offers the wide entry point, as Windows 8 and later
 // do, and records which of the two was called.
 
@@ -105,6 +106,9 @@ void recordCall(const char* entry, MapiHandle session, std::uintptr_t uiParam, M
 
 MapiULong chosenResult()
 {
+    // A broken mail client takes the process that loaded it down with it.
+    if (std::getenv("PELLICOR_FAKE_MAPI_CRASH") != nullptr)
+        std::abort();
     if (resultSet)
         return result;
     const char* chosen = std::getenv("PELLICOR_FAKE_MAPI_RESULT");

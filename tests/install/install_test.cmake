@@ -6,7 +6,7 @@
 #   program       runs PREFIX/bin/pellicor with a recording xdg-email first on PATH
 #   cleanup       removes what the steps left
 # Also called with -DBUILD_DIR, -DSOURCE_DIR, -DPREFIX, -DWORK_DIR, -DGENERATOR,
-# -DCXX, -DPKG_CONFIG.
+# -DCXX, -DPKG_CONFIG and -DSANITIZER_FLAGS (a list, empty in plain builds).
 
 function(step)
     execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result
@@ -26,6 +26,14 @@ function(write_executable path text)
     file(WRITE ${path} "${text}")
     file(CHMOD ${path} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 endfunction()
+
+# A sanitized build installs instrumented libraries: the host needs the same
+# compiler and runtime to link them.
+set(toolchain -DCMAKE_CXX_COMPILER=${CXX})
+if(SANITIZER_FLAGS)
+    string(REPLACE ";" " " joined "${SANITIZER_FLAGS}")
+    list(APPEND toolchain "-DCMAKE_CXX_FLAGS=${joined}" "-DCMAKE_EXE_LINKER_FLAGS=${joined}")
+endif()
 
 if(STEP STREQUAL "cleanup")
     get_filename_component(root ${WORK_DIR} DIRECTORY)
@@ -48,7 +56,7 @@ if(STEP STREQUAL "install")
 
 elseif(STEP STREQUAL "find-package")
     step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
-         -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release)
+         -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release ${toolchain})
     step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
     step(${WORK_DIR}/build/consumer)
 
@@ -68,7 +76,7 @@ elseif(STEP STREQUAL "pkg-config")
         message(FATAL_ERROR "pkg-config failed: ${flags}")
     endif()
     separate_arguments(flags UNIX_COMMAND "${flags}")
-    step(${CXX} -std=c++17 ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/consumer)
+    step(${CXX} -std=c++17 ${SANITIZER_FLAGS} ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/consumer)
     step(${WORK_DIR}/consumer)
 
 elseif(STEP STREQUAL "program")

@@ -49,7 +49,7 @@ std::string ProgramSandbox::workFile(const std::string& name) const
     return (fs::path(work_) / name).string();
 }
 
-RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
+platform::ProcessOptions ProgramSandbox::processOptions() const
 {
     platform::ProcessOptions options;
     options.workingDirectory = work_;
@@ -67,15 +67,38 @@ RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
     }
     for (const auto& [name, value] : environment_)
         options.environment.push_back(name + "=" + value);
+    options.standardError = root_.file("stderr.txt");
+    return options;
+}
 
+std::vector<std::string> ProgramSandbox::commandLine(const std::vector<std::string>& arguments) const
+{
     std::vector<std::string> argv{program_};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    platform::ProcessOutcome outcome = platform::runProcess(argv, std::chrono::seconds(60), options);
+    return argv;
+}
+
+RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
+{
+    const platform::ProcessOptions options = processOptions();
+    std::error_code ignored;
+    std::filesystem::remove(options.standardError, ignored);
+    platform::ProcessOutcome outcome = platform::runProcess(commandLine(arguments), std::chrono::seconds(60), options);
 
     RunResult result;
     result.started = outcome.status == platform::ProcessOutcome::Exited;
     result.exitCode = outcome.exitCode;
-    result.rawLog = readFile(workFile("Pellicor.log"));
+    result.standardError = readFile(options.standardError);
+    readLog(result);
+    return result;
+}
+
+void ProgramSandbox::readLog(RunResult& result) const
+{
+    // A test may put a directory in the log's place.
+    std::error_code ec;
+    if (fs::is_regular_file(workFile("Pellicor.log"), ec))
+        result.rawLog = readFile(workFile("Pellicor.log"));
     static const std::regex dated(R"(^\d\d-\d\d-\d{4} \d\d:\d\d:\d\d (.*)$)");
     for (const std::string& line : splitLines(result.rawLog)) {
         std::smatch match;
@@ -84,7 +107,6 @@ RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
         else
             result.log.push_back(match[1]);
     }
-    return result;
 }
 
 bool isFailureStatus(int exitCode)

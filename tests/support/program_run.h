@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace testing_support {
@@ -14,6 +15,7 @@ struct RunResult {
     // Pellicor.log, each line without its date and time.
     std::vector<std::string> log;
     std::string rawLog;
+    std::string standardError;
 };
 
 // A copy of the program in a fresh directory of its own, so each test
@@ -30,6 +32,12 @@ public:
     void setEnvironment(const std::string& name, const std::string& value);
 
     RunResult run(const std::vector<std::string>& arguments);
+
+    // What run() starts, for a test that starts the program itself.
+    std::vector<std::string> commandLine(const std::vector<std::string>& arguments) const;
+    platform::ProcessOptions processOptions() const;
+    // Fills the log fields of result from the work directory's Pellicor.log.
+    void readLog(RunResult& result) const;
     // Runs in dir from now on instead of the sandbox's own work directory.
     void setWorkDir(const std::string& dir) { work_ = dir; }
 

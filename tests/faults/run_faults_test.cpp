@@ -1,0 +1,267 @@
+// Whole runs of the program with something broken around it: what the user
+// sees (exit status, the log's last line) and what survives byte for byte.
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <random>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/faults/scratch_mount.h"
+#include "tests/support/fake_mapi_record.h"
+#include "tests/support/program_run.h"
+#include "tests/support/zip_reader.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string started = " [MAIN:INFO] Pellicor started.";
+const std::string finished = " [MAIN:INFO] Pellicor finished.";
+const std::string issue =
+    "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject></IssueReport>";
+const std::string configuration =
+    "<ORVAPlus><Internet><SupportEmail>support@example.com</SupportEmail></Internet></ORVAPlus>";
+
+std::string randomBytes(std::size_t size)
+{
+    std::mt19937 generator(7);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator());
+    return bytes;
+}
+
+Lines filesIn(const std::string& dir)
+{
+    Lines names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class RunFaults : public ::testing::Test {
+protected:
+    // The fake provider records its call outside whatever work directory a test chooses.
+    void useFakeProvider()
+    {
+        sandbox.addProvider(FAKE_MAPI_PATH);
+        sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RECORD", record.file("mapi.txt"));
+    }
+    FakeMapiRecord handed() const { return parseFakeMapiRecord(readFile(record.file("mapi.txt"))); }
+
+    // A report run with a stand-in of name first on PATH that never ends on
+    // its own; it is ended once the run is over.
+    RunResult runWithNeverEnding(const std::string& name)
+    {
+        const std::string pidFile = record.file(name + ".pid");
+        sandbox.addStandIn(name, "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec sleep 600\n");
+        writeFile(sandbox.workFile("issue.xml"), issue);
+        RunResult result = sandbox.run({"issue.xml"});
+        const std::string pid = readFile(pidFile);
+        EXPECT_FALSE(pid.empty()) << name << " never ran";
+        if (!pid.empty())
+            ::kill(static_cast<pid_t>(std::stol(pid)), SIGKILL);
+        return result;
+    }
+
+    ProgramSandbox sandbox;
+    TempDir record;
+};
+
+} // namespace
+
+TEST_F(RunFaults, WithoutAWritableLogTheMailStillGoesAndStderrSaysWhy)
+{
+    useFakeProvider();
+    writeFile(sandbox.workFile("issue.xml"), issue);
+    fs::create_directory(sandbox.workFile("Pellicor.log"));
+
+    RunResult result = sandbox.run({"issue.xml"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.log.empty());
+    EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), "Blank map");
+    EXPECT_EQ(splitLines(result.standardError),
+              Lines{"Pellicor: cannot write Pellicor.log in " + sandbox.workDir()
+                    + ": Is a directory; running without a log"});
+    EXPECT_TRUE(fs::is_empty(sandbox.workFile("Pellicor.log")));
+    EXPECT_EQ(readFile(sandbox.workFile("issue.xml")), issue);
+
+    // A failed run ends with its usual status, and says the same.
+    RunResult failed = sandbox.run({"missing.xml"});
+    EXPECT_TRUE(isFailureStatus(failed.exitCode));
+    EXPECT_EQ(splitLines(failed.standardError).size(), 1u);
+}
+
+TEST_F(RunFaults, InAReadOnlyDirectoryACrashReportStillGoesOut)
+{
+    useFakeProvider();
+    const std::string work = sandbox.workFile("read-only");
+    fs::create_directory(work);
+    ScratchMount disk(work, 1 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    writeFile(work + "/ORVAPlus.xml", configuration);
+    writeFile(work + "/QXF-0.log", "log");
+    if (!disk.makeReadOnly())
+        GTEST_SKIP() << disk.reason();
+    sandbox.setWorkDir(work);
+
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(recordedField(handed(), "recip.lpszName"), "support@example.com");
+    EXPECT_EQ(splitLines(result.standardError),
+              Lines{"Pellicor: cannot write Pellicor.log in " + work + ": Read-only file system; running without a log"});
+    EXPECT_EQ(filesIn(work), (Lines{"ORVAPlus.xml", "QXF-0.log"}));
+    EXPECT_EQ(readFile(work + "/ORVAPlus.xml"), configuration);
+}
+
+TEST_F(RunFaults, AProviderThatCrashesLeavesTheLogSoFarAndEveryFileWhole)
+{
+    useFakeProvider();
+    sandbox.setEnvironment("PELLICOR_FAKE_MAPI_CRASH", "1");
+    writeFile(sandbox.workFile("issue.xml"), issue);
+    RunResult report = sandbox.run({"issue.xml"});
+    EXPECT_EQ(report.exitCode, 128 + SIGABRT);
+    EXPECT_EQ(report.log, Lines{started});
+    EXPECT_EQ(readFile(sandbox.workFile("issue.xml")), issue);
+
+    writeFile(sandbox.workFile("ORVAPlus.xml"), configuration);
+    writeFile(sandbox.workFile("QXF-0.log"), "log");
+    RunResult crash = sandbox.run({"--crash"});
+    EXPECT_EQ(crash.exitCode, 128 + SIGABRT);
+    ASSERT_FALSE(crash.log.empty());
+    EXPECT_EQ(crash.log.back(), " [MAIN:INFO] File QXF-prev.minidump.dmp not found, not adding to "
+                                    + sandbox.workFile("report.zip"));
+    EXPECT_EQ(zipEntries(sandbox.workFile("report.zip")), (ZipEntries{{"QXF-0.log", "log"}}));
+    EXPECT_EQ(readFile(sandbox.workFile("ORVAPlus.xml")), configuration);
+}
+
+TEST_F(RunFaults, OurProviderWaitsForAnXdgEmailThatNeverEndsTenSecondsAtMost)
+{
+    sandbox.addProvider(XDG_MAPI_PATH);
+    sandbox.setEnvironment("XDG_CACHE_HOME", sandbox.workFile("cache"));
+    RunResult result = runWithNeverEnding("xdg-email");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report sent", finished}));
+}
+
+TEST_F(RunFaults, AnXdgOpenThatNeverEndsHoldsTheRunTenSecondsAtMost)
+{
+    RunResult result = runWithNeverEnding("xdg-open");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.log, (Lines{started, " [MAIN:WARN] MAPI error report failed. Trying mailto.", finished}));
+}
+
+TEST_F(RunFaults, ADiskThatFillsWhileArchivingKeepsWhatWasPackedBefore)
+{
+    useFakeProvider();
+    const std::string work = sandbox.workFile("small-disk");
+    fs::create_directory(work);
+    ScratchMount disk(work, 1 << 20);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    sandbox.setWorkDir(work);
+    // Incompressible, so the archive of it needs as much room again as it.
+    const std::string dump = randomBytes(600 * 1024);
+    writeFile(work + "/QXF-0.log", "log");
+    writeFile(work + "/QXF-minidump.dmp", dump);
+
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0);
+    ASSERT_FALSE(result.log.empty());
+    EXPECT_EQ(result.log.back(), finished);
+    EXPECT_NE(std::find(result.log.begin(), result.log.end(),
+                        " [MAIN:ERROR] zip_close failed on " + work + "/report.zip"),
+              result.log.end())
+        << result.rawLog;
+    EXPECT_EQ(zipEntries(work + "/report.zip"), (ZipEntries{{"QXF-0.log", "log"}}));
+    EXPECT_EQ(readFile(work + "/QXF-minidump.dmp"), dump);
+    EXPECT_EQ(filesIn(work), (Lines{"Pellicor.log", "QXF-0.log", "QXF-minidump.dmp", "report.zip"}));
+}
+
+TEST_F(RunFaults, ADiagnosticFifoIsSkippedWithoutAWait)
+{
+    useFakeProvider();
+    ASSERT_EQ(::mkfifo(sandbox.workFile("QXF-0.log").c_str(), 0600), 0);
+    writeFile(sandbox.workFile("QXF-1.log"), "second");
+
+    RunResult result = sandbox.run({"--crash"});
+    if (!result.started) {
+        // Let the stuck run go, so it does not outlive the test holding its output.
+        const int writer = ::open(sandbox.workFile("QXF-0.log").c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        FAIL() << "the run waited for a writer to the FIFO";
+    }
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(zipEntries(sandbox.workFile("report.zip")), (ZipEntries{{"QXF-1.log", "second"}}));
+    EXPECT_NE(std::find(result.log.begin(), result.log.end(),
+                        " [MAIN:INFO] File QXF-0.log not found, not adding to " + sandbox.workFile("report.zip")),
+              result.log.end())
+        << result.rawLog;
+}
+
+TEST_F(RunFaults, SigtermWhileTheArchiveIsWrittenLeavesNoHalfWrittenFile)
+{
+    useFakeProvider();
+    const std::string dump = randomBytes(32 << 20);
+    writeFile(sandbox.workFile("QXF-minidump.dmp"), dump);
+
+    // Watch for libzip's temporary file, which exists only while it writes.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, sandbox.workDir().c_str(), IN_CREATE), 0);
+
+    const platform::ProcessOptions options = sandbox.processOptions();
+    std::vector<std::string> argv = sandbox.commandLine({"--crash"});
+    std::vector<char*> args;
+    for (std::string& arg : argv)
+        args.push_back(&arg[0]);
+    args.push_back(nullptr);
+    std::vector<std::string> environment = options.environment;
+    std::vector<char*> env;
+    for (std::string& entry : environment)
+        env.push_back(&entry[0]);
+    env.push_back(nullptr);
+    ScopedCurrentDirectory cwd(sandbox.workDir());
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), env.data()), 0);
+
+    bool writing = false;
+    char buffer[4096] __attribute__((aligned(__alignof__(struct inotify_event))));
+    pollfd ready{watch, POLLIN, 0};
+    while (!writing && ::poll(&ready, 1, 60000) == 1) {
+        const ssize_t n = ::read(watch, buffer, sizeof buffer);
+        for (ssize_t at = 0; n > 0 && at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            writing = writing || (event->len > 0 && std::string(event->name).rfind("report.zip.", 0) == 0);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(watch);
+    ASSERT_TRUE(writing) << "the archive was never written";
+
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    RunResult result;
+    sandbox.readLog(result);
+    ASSERT_FALSE(result.log.empty());
+    EXPECT_EQ(result.log.back(), " [MAIN:INFO] Adding QXF-minidump.dmp to " + sandbox.workFile("report.zip"));
+    EXPECT_EQ(filesIn(sandbox.workDir()), (Lines{"Pellicor.log", "QXF-minidump.dmp", "report.zip"}));
+    EXPECT_EQ(zipEntries(sandbox.workFile("report.zip")), (ZipEntries{{"QXF-minidump.dmp", dump}}));
+}
