@@ -1,5 +1,6 @@
 #include "app/crash_report.h"
 
+#include "delivery/main_log.h"
 #include "delivery/report_archive.h"
 #include "pellicor/config.h"
 #include "pellicor/logging.h"
@@ -48,9 +49,7 @@ std::string makeCrashBody()
 
 void fillCrashReport(ReportRequest& request)
 {
-    Logger* logger = Logger::getInstance();
-    if (logger->isEnabled(Logger::MODULE_MAIN, 6))
-        logger->log("Crash mode entered\n", Logger::MODULE_MAIN, 6);
+    logMainLine(levelInfo, "Crash mode entered\n");
 
     const std::string userName = getReportUserName();
     request.mailAddress = getSupportAddress();

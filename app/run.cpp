@@ -2,31 +2,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <sstream>
 #include <system_error>
 
 #include "app/crash_report.h"
 #include "app/issue_definition_reader.h"
 #include "delivery/mailto.h"
+#include "delivery/main_log.h"
 #include "delivery/mapi_mailer.h"
 #include "pellicor/logging.h"
 #include "platform/dynamic_library.h"
 #include "platform/files.h"
-
-namespace {
-
-constexpr int levelError = 3;
-constexpr int levelWarn = 4;
-constexpr int levelInfo = 6;
-
-void logMain(int level, const std::string& text)
-{
-    Logger* logger = Logger::getInstance();
-    if (logger->isEnabled(Logger::MODULE_MAIN, level))
-        logger->log(text, Logger::MODULE_MAIN, level);
-}
-
-} // namespace
 
 void initLogging()
 {
@@ -72,7 +57,7 @@ void sendReport(std::string argument)
     MapiMailer mailer(platform::DynamicLibrary::open("mapi32.dll"));
     if (mailer.send(request))
         return;
-    logMain(levelWarn, "MAPI error report failed. Trying mailto.\n");
+    logMainLine(levelWarn, "MAPI error report failed. Trying mailto.\n");
     if (!openMailto(request))
         throw LoggedException("Could not open mail client to report!\n");
 }
@@ -80,15 +65,14 @@ void sendReport(std::string argument)
 int run(int argc, char* argv[])
 {
     initLogging();
-    logMain(levelInfo, "Pellicor started.\n");
+    logMainLine(levelInfo, "Pellicor started.\n");
     sendReport(getReportArgument(argc, argv));
-    logMain(levelInfo, "Pellicor finished.\n");
+    logMainLine(levelInfo, "Pellicor finished.\n");
     return 0;
 }
 
 void logError(const std::exception& error)
 {
-    std::ostringstream text;
-    text << "Error: " << error.what();
-    logMain(levelError, text.str());
+    // The text as it was raised, with nothing added after it.
+    logMain(levelError, [&error](std::ostream& out) { out << "Error: " << error.what(); });
 }

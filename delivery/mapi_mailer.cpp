@@ -1,14 +1,10 @@
 #include "delivery/mapi_mailer.h"
 
-#include <sstream>
-
+#include "delivery/main_log.h"
 #include "delivery/utf16.h"
 #include "pellicor/logging.h"
 
 namespace {
-
-constexpr int levelError = 3;
-constexpr int levelInfo = 6;
 
 char* text(const std::string& s)
 {
@@ -99,30 +95,22 @@ MapiULong MapiMailer::sendWide()
 
 bool logMapiResult(int code)
 {
-    Logger* logger = Logger::getInstance();
-    auto line = [logger](int level, const std::string& text) {
-        if (logger->isEnabled(Logger::MODULE_MAIN, level))
-            logger->log(text, Logger::MODULE_MAIN, level);
-    };
     switch (code) {
     case static_cast<int>(SUCCESS_SUCCESS):
-        line(levelInfo, "MAPI report sent\n");
+        logMainLine(levelInfo, "MAPI report sent\n");
         return true;
     case static_cast<int>(MAPI_USER_ABORT):
-        line(levelInfo, "MAPI report user abort\n");
+        logMainLine(levelInfo, "MAPI report user abort\n");
         return true;
     case static_cast<int>(MAPI_E_LOGIN_FAILURE):
-        line(levelError, "MAPI report login failure\n");
+        logMainLine(levelError, "MAPI report login failure\n");
         return false;
     case static_cast<int>(MAPI_E_ATTACHMENT_NOT_FOUND):
-        line(levelError, "MAPI report attachment not found\n");
+        logMainLine(levelError, "MAPI report attachment not found\n");
         return false;
     default:
-        if (logger->isEnabled(Logger::MODULE_MAIN, levelError)) {
-            std::ostringstream out;
-            out << "MAPI report sendMail failed with error " << code << "\n";
-            logger->log(out.str(), Logger::MODULE_MAIN, levelError);
-        }
+        logMain(levelError,
+                [code](std::ostream& out) { out << "MAPI report sendMail failed with error " << code << "\n"; });
         return false;
     }
 }

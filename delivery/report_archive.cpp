@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <system_error>
 
 #include <zip.h>
 
 #include "delivery/entry_compression.h"
+#include "delivery/main_log.h"
 #include "pellicor/logging.h"
 #include "platform/files.h"
 #include "platform/termination.h"
@@ -22,26 +22,12 @@ const std::string logExtension = "log";
 const std::string currentMinidumpName = productPrefix + "-minidump.dmp";
 const std::string previousMinidumpName = productPrefix + "-prev.minidump.dmp";
 
-constexpr int levelError = 3;
-constexpr int levelInfo = 6;
-
 // The archive as libzip holds it; a failed zip_close leaves it open, so
 // whatever was not closed is discarded here.
 struct ZipDiscard {
     void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
 };
 using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
-
-template <typename Compose>
-void logMain(int level, Compose compose)
-{
-    Logger* logger = Logger::getInstance();
-    if (!logger->isEnabled(Logger::MODULE_MAIN, level))
-        return;
-    std::ostringstream text;
-    compose(text);
-    logger->log(text.str(), Logger::MODULE_MAIN, level);
-}
 
 } // namespace
 
