@@ -1,7 +1,12 @@
-// The diagnostic archive when a file goes away while it is packed.
+// The diagnostic archive when a file goes away while it is packed, or cannot
+// be read at all.
 
 #include <filesystem>
 #include <functional>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -56,4 +61,40 @@ TEST(ArchiveFaults, AFileDeletedBetweenTheCheckAndTheAddIsPackedAsItWasChecked)
     EXPECT_EQ(zipEntries(dir.file("report.zip")), (ZipEntries{{"QXF-0.log", "first"},
                                                               {"QXF-1.log", "second, deleted while it is packed"},
                                                               {"QXF-2.log", "third"}}));
+}
+
+// Root reads whatever it likes, so a file that cannot be read needs a user
+// the file's mode keeps out: the archive is built in a child running as one.
+TEST(ArchiveFaults, AFileThatCannotBeReadCostsOnlyItself)
+{
+    TempDir dir;
+    ScopedCurrentDirectory cwd(dir.path());
+    writeFile("QXF-0.log", "first");
+    writeFile("QXF-1.log", "kept from the user who runs the report");
+    writeFile("QXF-2.log", "third");
+    ASSERT_EQ(::chmod("QXF-1.log", 0), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+
+    OnLogLine& hook = OnLogLine::instance();
+    hook.prefix = "File QXF-1.log not found";
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        bool toldWhy = false;
+        hook.action = [&toldWhy] { toldWhy = true; };
+        // Relative paths: the directory above may be closed to this user.
+        buildReportArchive("report.zip");
+        ::_exit(toldWhy ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the archive's child died, status " << status;
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not become an unprivileged user";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "no line said why QXF-1.log was left out";
+
+    EXPECT_EQ(zipEntries(dir.file("report.zip")), (ZipEntries{{"QXF-0.log", "first"}, {"QXF-2.log", "third"}}));
+    ASSERT_EQ(::chmod("QXF-1.log", 0600), 0);
+    EXPECT_EQ(readFile("QXF-1.log"), "kept from the user who runs the report");
 }
