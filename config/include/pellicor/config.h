@@ -77,6 +77,7 @@ public:
     /// stand for their character; any other "&" is kept as it is. Nothing is
     /// saved until save().
     /// @{
+
     /// Writes "Yes" or "No".
     virtual bool setBool(const std::string& key, bool value, const std::string& section) = 0;
     /// Writes the value with six significant digits, "." as decimal point.
@@ -302,8 +303,12 @@ inline constexpr WxProductSettings defaultWxProductSettings[] = {
 /// Tile lists the host reads; "row-column," entries, the last one with its
 /// comma too. Nothing in this library reads them.
 /// @{
+
+/// Five entries.
 inline constexpr std::string_view tileListA = "21-11,22-10,22-11,23-10,23-11,";
+/// Two entries.
 inline constexpr std::string_view tileListB = "26-5,26-6,";
+/// Seventeen entries.
 inline constexpr std::string_view tileListC =
     "24-0,24-1,24-2,24-3,24-4,25-0,25-1,25-2,25-3,25-4,26-0,26-1,26-2,26-3,26-4,27-0,27-1,";
 /// @}

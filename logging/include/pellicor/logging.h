@@ -124,6 +124,7 @@ public:
     /// The pieces of a line. They take no lock: writers call them from inside
     /// IWriter::write().
     /// @{
+
     /// The four characters of module, lowest byte first; "MAIN" for 0.
     static std::string moduleName(int module);
     /// "[" + moduleName() + ":" + level name + "]", e.g. "[CFG :DEBG]".
