@@ -48,21 +48,14 @@ bool hasName(xmlNodePtr node, const std::string& name)
            && name.compare(length + 1, std::string::npos, own) == 0;
 }
 
-// A new element named name (with its literal text, if any) as parent's last
-// child, in the namespace its prefix is bound to where that prefix is
-// declared, else in none: xmlNewTextChild would put an unprefixed name into
-// the parent's namespace, where it no longer reads back under that name.
+// A new element named name, with its literal text if any, as parent's last
+// child. It is saved under the name as given: a prefix declared in the file
+// binds it on the next load, where hasName() still finds it. Unlike
+// xmlNewTextChild, it does not take the parent's namespace, under which an
+// unprefixed name would read back as another.
 xmlNodePtr appendElement(xmlNodePtr parent, const std::string& name, const xmlChar* text)
 {
-    xmlNsPtr ns = nullptr;
-    std::string local = name;
-    const std::string::size_type colon = name.find(':');
-    if (colon != std::string::npos) {
-        ns = xmlSearchNs(parent->doc, parent, BAD_CAST name.substr(0, colon).c_str());
-        if (ns != nullptr)
-            local = name.substr(colon + 1);
-    }
-    xmlNodePtr element = xmlNewDocRawNode(parent->doc, ns, BAD_CAST local.c_str(), text);
+    xmlNodePtr element = xmlNewDocRawNode(parent->doc, nullptr, BAD_CAST name.c_str(), text);
     if (element != nullptr && xmlAddChild(parent, element) == nullptr) {
         xmlFreeNode(element);
         return nullptr;

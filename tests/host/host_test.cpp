@@ -42,7 +42,7 @@ TEST(HostSettings, TakeNamesWithAPrefix)
     TempDir dir;
     const std::string path = dir.file("host.xml");
     const std::string root = "Host";
-    writeFile(path, "<Host xmlns:h=\"urn:host\"><S><h:k>1</h:k></S></Host>");
+    writeFile(path, "<Host xmlns:h=\"urn:host\"><S><h:k>1</h:k></S><h:W/></Host>");
     std::string text;
     {
         tvk::XMLConfigManager store(path, root);
@@ -54,19 +54,23 @@ TEST(HostSettings, TakeNamesWithAPrefix)
         EXPECT_TRUE(store.setDefaultString("a:b", "ignored", "S"));
         EXPECT_FALSE(store.setInt("a:b", 5, "p:T/h:U"));
         EXPECT_FALSE(store.setInt("K", 6, "p:T/h:U"));
+        EXPECT_FALSE(store.setInt("K", 7, "h:W"));
         for (const std::string key : {"a:b:c", ":a", "a:", "xmlns:x", "a b"})
             EXPECT_FALSE(store.setString(key, "refused", "S")) << key;
         EXPECT_FALSE(store.setString("k", "refused", "a:b:c"));
     }
     EXPECT_EQ(readFile(path), "<?xml version=\"1.0\"?>\n<Host xmlns:h=\"urn:host\">\n  <S>\n    <h:k>2</h:k>\n"
-                              "    <h:new>3</h:new>\n    <a:b>4</a:b>\n  </S>\n"
+                              "    <h:new>3</h:new>\n    <a:b>4</a:b>\n  </S>\n  <h:W>\n    <K>7</K>\n  </h:W>\n"
                               "  <p:T>\n    <h:U>\n      <a:b>5</a:b>\n      <K>6</K>\n    </h:U>\n  </p:T>\n</Host>\n");
 
     tvk::XMLConfigManager reread(path, root);
-    for (const auto& [key, section, value] : {std::tuple<const char*, const char*, const char*>{"h:k", "S", "2"},
-                                              {"h:new", "S", "3"}, {"a:b", "S", "4"}, {"a:b", "p:T/h:U", "5"}, {"K", "p:T/h:U", "6"}}) {
+    using Setting = std::tuple<const char*, const char*, const char*>;
+    for (const auto& [key, section, value] : {Setting{"h:k", "S", "2"}, Setting{"h:new", "S", "3"}, Setting{"a:b", "S", "4"},
+                                              Setting{"a:b", "p:T/h:U", "5"}, Setting{"K", "p:T/h:U", "6"},
+                                              Setting{"K", "h:W", "7"}}) {
         EXPECT_TRUE(reread.getString(key, text, section)) << key;
         EXPECT_EQ(text, value) << key;
     }
-    EXPECT_FALSE(reread.getString("k", text, "S"));
+    for (const char* other : {"k", "hXk", "h:new:"})
+        EXPECT_FALSE(reread.getString(other, text, "S")) << other;
 }
