@@ -60,6 +60,10 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
 // The caller's environment as "NAME=value" entries.
 std::vector<std::string> currentEnvironment();
 
+// Sets one variable of this process's environment, which the programs it
+// starts inherit; false when the system refuses.
+bool setEnvironmentVariable(const std::string& name, const std::string& value);
+
 // What separates the directories of PATH.
 extern const char pathListSeparator;
 

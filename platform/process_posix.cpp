@@ -97,6 +97,11 @@ std::vector<std::string> currentEnvironment()
     return result;
 }
 
+bool setEnvironmentVariable(const std::string& name, const std::string& value)
+{
+    return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
 bool fitsOneArgument(const std::string& argument)
 {
 #if defined(__linux__)

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -80,6 +81,12 @@ std::vector<std::string> currentEnvironment()
         result.emplace_back(entry);
     ::FreeEnvironmentStringsA(block);
     return result;
+}
+
+bool setEnvironmentVariable(const std::string& name, const std::string& value)
+{
+    // _putenv_s keeps the C runtime's copy and the process's block alike.
+    return ::_putenv_s(name.c_str(), value.c_str()) == 0;
 }
 
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,

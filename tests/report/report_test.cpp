@@ -124,6 +124,8 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
 {
     ProgramSandbox sandbox;
     sandbox.addProvider(FAKE_MAPI_PATH);
+    // Inherited by the program the library starts, and so by its provider.
+    ASSERT_TRUE(platform::setEnvironmentVariable("PELLICOR_FAKE_MAPI_RECORD", sandbox.workFile("mapi.txt")));
     const fs::path before = fs::current_path();
     fs::current_path(sandbox.workDir());
 
@@ -137,9 +139,10 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
 
     RunResult result;
     sandbox.readLog(result);
+
     ASSERT_EQ(outcome.status, platform::ProcessOutcome::Exited) << result.rawLog;
     EXPECT_EQ(outcome.exitCode, 0) << result.rawLog;
     const FakeMapiRecord mail = parseFakeMapiRecord(readFile(sandbox.workFile("mapi.txt")));
-    EXPECT_EQ(recordedField(mail, "message.lpszSubject"), subject);
+    EXPECT_EQ(recordedField(mail, "message.lpszSubject"), subject) << result.rawLog;
     EXPECT_EQ(recordedField(mail, "recip.lpszAddress"), "SMTP:support@example.com");
 }
