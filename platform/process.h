@@ -33,9 +33,17 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
 class StartedProcess {
 public:
     StartedProcess() = default;
-    ~StartedProcess();
-    StartedProcess(StartedProcess&& other) noexcept;
-    StartedProcess& operator=(StartedProcess&& other) noexcept;
+    ~StartedProcess() { release(); }
+    StartedProcess(StartedProcess&& other) noexcept : id_(other.id_) { other.id_ = 0; }
+    StartedProcess& operator=(StartedProcess&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            id_ = other.id_;
+            other.id_ = 0;
+        }
+        return *this;
+    }
     StartedProcess(const StartedProcess&) = delete;
     StartedProcess& operator=(const StartedProcess&) = delete;
 

@@ -169,26 +169,6 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     }
 }
 
-StartedProcess::~StartedProcess()
-{
-    release();
-}
-
-StartedProcess::StartedProcess(StartedProcess&& other) noexcept : id_(other.id_)
-{
-    other.id_ = 0;
-}
-
-StartedProcess& StartedProcess::operator=(StartedProcess&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        id_ = other.id_;
-        other.id_ = 0;
-    }
-    return *this;
-}
-
 void StartedProcess::release() noexcept
 {
     if (id_ == 0)

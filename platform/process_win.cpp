@@ -165,26 +165,6 @@ bool widen(const std::string& text, std::wstring& wide)
 
 } // namespace
 
-StartedProcess::~StartedProcess()
-{
-    release();
-}
-
-StartedProcess::StartedProcess(StartedProcess&& other) noexcept : id_(other.id_)
-{
-    other.id_ = 0;
-}
-
-StartedProcess& StartedProcess::operator=(StartedProcess&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        id_ = other.id_;
-        other.id_ = 0;
-    }
-    return *this;
-}
-
 void StartedProcess::release() noexcept
 {
     if (id_ != 0)
