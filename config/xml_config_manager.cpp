@@ -1,6 +1,7 @@
 #include "pellicor/config.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,10 +32,35 @@ struct XmlCharFree {
 };
 using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharFree>;
 
+// Compares the name as the file spells it: "a:b" matches an element b in a
+// declared namespace of prefix a, and an element whose prefix is declared
+// nowhere, which the parser names "a:b" as a whole.
 bool hasName(xmlNodePtr node, const std::string& name)
 {
     const char* own = reinterpret_cast<const char*>(node->name);
-    return node->type == XML_ELEMENT_NODE && own != nullptr && name.compare(own) == 0;
+    if (node->type != XML_ELEMENT_NODE || own == nullptr)
+        return false;
+    const char* prefix = node->ns != nullptr ? reinterpret_cast<const char*>(node->ns->prefix) : nullptr;
+    if (prefix == nullptr)
+        return name.compare(own) == 0;
+    const std::size_t length = std::strlen(prefix);
+    return name.size() > length && name.compare(0, length, prefix) == 0 && name[length] == ':'
+           && name.compare(length + 1, std::string::npos, own) == 0;
+}
+
+// A new element named name, with its literal text if any, as parent's last
+// child. It is saved under the name as given: a prefix declared in the file
+// binds it on the next load, where hasName() still finds it. Unlike
+// xmlNewTextChild, it does not take the parent's namespace, under which an
+// unprefixed name would read back as another.
+xmlNodePtr appendElement(xmlNodePtr parent, const std::string& name, const xmlChar* text)
+{
+    xmlNodePtr element = xmlNewDocRawNode(parent->doc, nullptr, BAD_CAST name.c_str(), text);
+    if (element != nullptr && xmlAddChild(parent, element) == nullptr) {
+        xmlFreeNode(element);
+        return nullptr;
+    }
+    return element;
 }
 
 std::string textOf(xmlNodePtr element)
@@ -329,7 +355,7 @@ bool XMLConfigManager::writeValue(const std::string& key, const std::string& tex
     std::string value = text;
     if (accessKey(sectionNode, key, value, mode))
         return true;
-    xmlNewTextChild(sectionNode, nullptr, BAD_CAST key.c_str(), BAD_CAST resolveReferences(text).c_str());
+    appendElement(sectionNode, key, BAD_CAST resolveReferences(text).c_str());
     return false;
 }
 
@@ -369,7 +395,7 @@ xmlNodePtr XMLConfigManager::findSection(xmlNodePtr node, const std::string& sec
                     ": it is no XML name");
             return nullptr;
         }
-        found = xmlNewChild(node, nullptr, BAD_CAST head.c_str(), nullptr);
+        found = appendElement(node, head, nullptr);
         if (found == nullptr)
             return nullptr;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -82,6 +83,12 @@ std::vector<std::string> currentEnvironment()
     return result;
 }
 
+bool setEnvironmentVariable(const std::string& name, const std::string& value)
+{
+    // _putenv_s keeps the C runtime's copy and the process's block alike.
+    return ::_putenv_s(name.c_str(), value.c_str()) == 0;
+}
+
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options)
 {
@@ -138,6 +145,80 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     outcome.status = ProcessOutcome::Exited;
     outcome.exitCode = static_cast<int>(code);
     return outcome;
+}
+
+namespace {
+
+// UTF-8 to UTF-16; false when text is no well-formed UTF-8.
+bool widen(const std::string& text, std::wstring& wide)
+{
+    wide.clear();
+    if (text.empty())
+        return true;
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0)
+        return false;
+    wide.resize(static_cast<std::size_t>(length));
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, &wide[0], length) == length;
+}
+
+} // namespace
+
+void StartedProcess::release() noexcept
+{
+    if (id_ != 0)
+        ::CloseHandle(reinterpret_cast<HANDLE>(id_));
+    id_ = 0;
+}
+
+ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
+{
+    ProcessOutcome outcome;
+    if (id_ == 0)
+        return outcome;
+    const HANDLE process = reinterpret_cast<HANDLE>(id_);
+    const auto waitMs = timeout.count() < 0 ? 0 : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
+    if (::WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0) {
+        outcome.status = ProcessOutcome::StillRunning;
+        return outcome;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    outcome.status = ProcessOutcome::Exited;
+    outcome.exitCode = static_cast<int>(code);
+    release();
+    return outcome;
+}
+
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error)
+{
+    StartedProcess started;
+    if (argv.empty() || argv[0].empty()) {
+        error = "no program to start";
+        return started;
+    }
+    std::string commandLine;
+    for (const std::string& argument : argv)
+        commandLine += (commandLine.empty() ? "" : " ") + quoteArgument(argument);
+    std::wstring program, wideCommandLine;
+    if (!widen(argv[0], program) || !widen(commandLine, wideCommandLine)) {
+        error = "cannot start " + argv[0] + ": its name or an argument is no UTF-8";
+        return started;
+    }
+    // The wide call: names outside the ANSI code page reach the program
+    // intact, and the program's path is taken as it is, never searched for.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        error = "cannot start " + argv[0] + ": Windows error " + std::to_string(::GetLastError());
+        return started;
+    }
+    ::CloseHandle(process.hThread);
+    started.id_ = reinterpret_cast<std::intptr_t>(process.hProcess);
+    return started;
 }
 
 } // namespace platform
