@@ -175,9 +175,7 @@ std::optional<DesktopEntry> readDesktopEntry(const std::string& path)
         if (line.empty() || line[0] == '#')
             continue;
         if (line[0] == '[') {
-            // Actions and other groups follow the main one; their Exec lines are not its own.
-            if (inEntry)
-                break;
+            // Actions and other groups have Exec lines of their own.
             inEntry = line == "[Desktop Entry]";
             continue;
         }

@@ -80,26 +80,30 @@ elseif(STEP STREQUAL "pkg-config")
     step(${WORK_DIR}/consumer)
 
 elseif(STEP STREQUAL "program")
-    # Each stand-in notes that it ran; xdg-email also keeps its arguments.
+    # Each stand-in notes that it ran; the mail client also keeps its arguments.
+    # The desktop's mail client is Evolution, as xdg-mime names it.
     set(stand_ins ${WORK_DIR}/stand-ins)
     file(MAKE_DIRECTORY ${stand_ins})
-    write_executable(${stand_ins}/xdg-email "#!/bin/sh\nprintf '%s\\n' \"$@\" > '${WORK_DIR}/xdg-email.args'\n")
+    write_executable(${stand_ins}/xdg-mime "#!/bin/sh\necho pellicor-test.desktop\n")
+    write_executable(${stand_ins}/evolution "#!/bin/sh\nprintf '%s\\n' \"$@\" > '${WORK_DIR}/client.args'\n")
     write_executable(${stand_ins}/xdg-open "#!/bin/sh\ntouch '${WORK_DIR}/xdg-open.ran'\n")
+    file(WRITE ${WORK_DIR}/data/applications/pellicor-test.desktop
+        "[Desktop Entry]\nType=Application\nName=Evolution\nExec=evolution %U\n")
     file(WRITE ${WORK_DIR}/report.zip "PK zipped")
     file(WRITE ${WORK_DIR}/issue.xml
         "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
         "<AttachZip>report.zip</AttachZip></IssueReport>")
     # Run from elsewhere than bin/: the provider is found from the program's own place.
     step(${CMAKE_COMMAND} -E env "PATH=${stand_ins}:$ENV{PATH}" "XDG_CACHE_HOME=${WORK_DIR}/cache"
+         "XDG_DATA_HOME=${WORK_DIR}/data" "XDG_DATA_DIRS=${WORK_DIR}/data"
          ${PREFIX}/bin/pellicor issue.xml)
     file(READ ${WORK_DIR}/Pellicor.log log)
-    if(NOT log MATCHES "MAPI report sent" OR EXISTS ${WORK_DIR}/xdg-open.ran OR NOT EXISTS ${WORK_DIR}/xdg-email.args)
+    if(NOT log MATCHES "MAPI report sent" OR EXISTS ${WORK_DIR}/xdg-open.ran OR NOT EXISTS ${WORK_DIR}/client.args)
         message(FATAL_ERROR "lib/pellicor/libmapi32.so was not used; Pellicor.log:\n${log}")
     endif()
-    file(STRINGS ${WORK_DIR}/xdg-email.args args)
-    list(GET args 3 uri)
-    if(NOT uri STREQUAL "mailto:support@example.com?subject=Blank%20map")
-        message(FATAL_ERROR "xdg-email was handed: ${args}")
+    file(STRINGS ${WORK_DIR}/client.args args)
+    if(NOT args MATCHES "^mailto:support@example.com\\?subject=Blank%20map&attach=.*/log.zip$")
+        message(FATAL_ERROR "the mail client was handed: ${args}")
     endif()
 
 else()
