@@ -3,7 +3,7 @@
 #   find-package  configures, builds and runs the consumer with find_package
 #   pkg-config    builds and runs the same consumer with plain
 #                 `c++ main.cpp $(pkg-config --cflags --libs ...)`
-#   program       runs PREFIX/bin/pellicor with a recording xdg-email first on PATH
+#   program       runs PREFIX/bin/pellicor with a recording mail client that a stand-in xdg-mime names
 #   cleanup       removes what the steps left
 # Also called with -DBUILD_DIR, -DSOURCE_DIR, -DPREFIX, -DWORK_DIR, -DGENERATOR,
 # -DCXX, -DPKG_CONFIG and -DSANITIZER_FLAGS (a list, empty in plain builds).
