@@ -6,7 +6,8 @@
 
 #include "mapi_provider/desktop_entry.h"
 
-// The mail clients whose command lines take an attachment, each in its own form.
+// The mail clients whose command lines take an attachment, each in its own
+// form; ClawsMail stands for Sylpheed too, whose command line it kept.
 enum class MailClientKind { Unknown, Thunderbird, Evolution, KMail, ClawsMail };
 
 // How to start the client a desktop entry names.

@@ -92,9 +92,10 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 // of the client.
 std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>& attachments)
 {
-    std::string uri = "mailto:";
+    std::vector<std::string> recipients;
     for (const std::string& recipient : recipientsOf(message))
-        uri += (uri.size() == 7 ? "" : ",") + uriField(recipient);
+        recipients.push_back(uriField(recipient));
+    std::string uri = "mailto:" + joined(recipients, ",");
     char query = '?';
     auto addField = [&](const char* name, const std::string& value) {
         if (value.empty())
