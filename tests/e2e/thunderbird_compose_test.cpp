@@ -110,11 +110,16 @@ protected:
         fs::create_directory(sandbox_.workFile("diag files"));
         attachZip_ = sandbox_.workFile("diag files/report 1.zip");
         writeFile(attachZip_, zipBytes);
+        writeIssue(body);
+    }
+
+    void writeIssue(const std::string& mailBody)
+    {
         writeFile(sandbox_.workFile("issue.xml"),
                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
                   "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
                   "  <Subject>" + xmlText(subject) + "</Subject>\n"
-                  "  <Body>" + xmlText(body) + "</Body>\n"
+                  "  <Body>" + xmlText(mailBody) + "</Body>\n"
                   "  <AttachZip>" + xmlText(attachZip_) + "</AttachZip>\n"
                   "</IssueReport>\n");
     }
@@ -181,6 +186,28 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldAndTheAttachmentHandedOverThroughSimpl
     EXPECT_EQ(window.attachments[0].name, "log.zip");
     // The client reads the file through a path with blanks in it, and finds the report.
     EXPECT_NE(window.attachments[0].path.find("/cache with blanks/"), std::string::npos) << window.attachments[0].path;
+    EXPECT_EQ(readFile(window.attachments[0].path), zipBytes);
+}
+
+// Linux takes at most 128 KiB in one argument; the provider hands the body over in a file.
+TEST_F(ThunderbirdCompose, ShowsAllOfABodyLongerThanACommandLineTakesThroughSimpleMapi)
+{
+    sandbox_.addProvider(XDG_MAPI_PATH);
+    std::string longBody = body;
+    for (int line = 0; longBody.size() < 200 * 1024; ++line)
+        longBody += "\nline " + std::to_string(line) + " of the diagnostic text, Grüße";
+    writeIssue(longBody);
+
+    const RunResult result = sandbox_.run({"issue.xml"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(result.log.at(1), " [MAIN:INFO] MAPI report sent");
+
+    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) {
+        return !w.attachments.empty() && w.body == longBody;
+    });
+    EXPECT_EQ(window.body.size(), longBody.size());
+    EXPECT_TRUE(window.body == longBody) << "the body ends in: " << window.body.substr(window.body.size() - 200);
+    ASSERT_EQ(window.attachments.size(), 1u);
     EXPECT_EQ(readFile(window.attachments[0].path), zipBytes);
 }
 
