@@ -122,6 +122,14 @@ TEST(WithoutManifest, KeepsNamesOutsideTheAnsiCodePageIntact)
     EXPECT_EQ(result.exitCode, 0) << result.rawLog;
     EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), subject);
     EXPECT_EQ(recordedField(handed(), "file.lpszPathName"), archive);
+
+    // A provider with only the narrow entry reads the ANSI code page: it gets
+    // what that can hold, as before the manifest, not UTF-8 it would misread.
+    sandbox.addProvider(FAKE_MAPI_PATH);
+    result = sandbox.run({issueFile});
+    EXPECT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(recordedField(handed(), "entry"), "MAPISendMail");
+    EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), "M\xFCller ??");
 }
 
 TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAscii)
