@@ -149,6 +149,18 @@ protected:
         }
     }
 
+    // A mailto: URL carries no file: the body asks for the archive by hand.
+    void expectMailtoComposeWindow(const std::string& archive)
+    {
+        const std::string expectedBody = "Please, attach the file " + archive + "\n" + body;
+        const ComposeWindow window =
+            waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
+        EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
+        EXPECT_EQ(window.subject, subject);
+        EXPECT_EQ(window.body, expectedBody);
+        EXPECT_TRUE(window.attachments.empty());
+    }
+
     static std::string& skipReason()
     {
         static std::string reason;
@@ -191,12 +203,7 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheMailtoUrlAndWhereTheReportIs)
     ASSERT_EQ(result.exitCode, 0) << result.rawLog;
     EXPECT_EQ(result.log.at(1), " [MAIN:WARN] MAPI error report failed. Trying mailto.");
 
-    const std::string expectedBody = "Please, attach the file " + attachZip_ + "\n" + body;
-    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
-    EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
-    EXPECT_EQ(window.subject, subject);
-    EXPECT_EQ(window.body, expectedBody);
-    EXPECT_TRUE(window.attachments.empty());
+    expectMailtoComposeWindow(attachZip_);
 }
 
 // The Windows build's mailto route under Wine: Wine's shell hands the URL to
@@ -248,12 +255,7 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheWindowsBuildsMailtoUrlHandedOnByW
     ASSERT_EQ(run.status, platform::ProcessOutcome::Exited);
     EXPECT_EQ(run.exitCode, 0) << readFile(folder + "/Pellicor.log");
 
-    const std::string expectedBody = "Please, attach the file " + windowsZip + "\n" + body;
-    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
-    EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
-    EXPECT_EQ(window.subject, subject);
-    EXPECT_EQ(window.body, expectedBody);
-    EXPECT_TRUE(window.attachments.empty());
+    expectMailtoComposeWindow(windowsZip);
 }
 
 } // namespace
