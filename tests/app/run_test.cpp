@@ -50,9 +50,9 @@ TEST_F(RunTest, RefusesAnythingButOneArgument)
 
 TEST_F(RunTest, EndsOnAFileItCannotParse)
 {
-    for (const std::string& argument : {std::string("missing.xml"), std::string("St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml"),
-                                        std::string(""), std::string("--Crash"),
-                                        std::string(" --crash"), std::string("-crash"), std::string("--crash ")}) {
+    for (const std::string& argument :
+         {std::string("missing.xml"), std::string("St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml"), std::string(""),
+          std::string("--Crash"), std::string(" --crash"), std::string("-crash"), std::string("--crash ")}) {
         RunResult result = sandbox.run({argument});
         EXPECT_TRUE(isFailureStatus(result.exitCode)) << argument;
         EXPECT_EQ(result.log, failedWith("Failed to parse issue confix XML" + argument)) << argument;
@@ -104,7 +104,8 @@ TEST_F(RunTest, HandsEveryNameAndTextOverIntactThroughEitherEntryPoint)
     const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
     const std::string archive = sandbox.workFile("Bericht J\xC3\xB6s\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC.zip");
     const std::string subject = "Karte leer \xE2\x80\x93 M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
-    const std::string body = "Gr\xC3\xBC\xC3\x9F" "e aus Z\xC3\xBCrich\n\xE6\x9D\xB1\xE4\xBA\xAC \xE2\x9C\x93 \xF0\x9F\x97\xBA";
+    const std::string body =
+        "Gr\xC3\xBC\xC3\x9F" "e aus Z\xC3\xBCrich\n\xE6\x9D\xB1\xE4\xBA\xAC \xE2\x9C\x93 \xF0\x9F\x97\xBA";
     writeFile(archive, "PK");
     const std::string issue = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>"
                               "<MailAddress>support@example.com</MailAddress><Subject>" + subject + "</Subject>"

@@ -188,7 +188,9 @@ TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
     }
     EXPECT_EQ(lines[2], "Adding QXF-2.log to ARCHIVE\n");
     // Nothing half-written is left beside the archive.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::u8path(dir.path())), std::filesystem::directory_iterator()), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::u8path(dir.path())),
+                            std::filesystem::directory_iterator()),
+              4);
 }
 
 TEST_F(ReportArchiveTest, AnEntryAlreadyInTheArchiveIsNotReplaced)
