@@ -74,7 +74,8 @@ std::string textOf(xmlNodePtr element)
 bool readConfigFile(const std::string& path, std::string& bytes, std::string& reason, bool& unreadable)
 {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::path file = fs::u8path(path);
+    const fs::file_status status = fs::status(file, ec);
     if (!fs::exists(status)) {
         reason = "no such file";
         return false;
@@ -88,14 +89,14 @@ bool readConfigFile(const std::string& path, std::string& bytes, std::string& re
         return false;
     }
     unreadable = true;
-    const std::uintmax_t size = fs::file_size(path, ec);
+    const std::uintmax_t size = fs::file_size(file, ec);
     if (ec || size > maxFileSize) {
         reason = ec ? "cannot be read" : "is larger than " + std::to_string(maxFileSize) + " bytes";
         return false;
     }
     // One read of the size just taken: a byte at a time through stream
     // iterators took a tenth of loading a 1 MB file.
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(size));
     in.read(&bytes[0], static_cast<std::streamsize>(size));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -248,15 +249,15 @@ bool XMLConfigManager::save()
 bool XMLConfigManager::keepUnreadableFile()
 {
     std::error_code ec;
-    if (!fs::is_regular_file(fileName, ec)) {
+    if (!fs::is_regular_file(fs::u8path(fileName), ec)) {
         fileUnreadable = false;
         return true;
     }
     for (int n = 0; n < 1000; ++n) {
         const std::string copy = fileName + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
-        if (fs::exists(fs::symlink_status(copy, ec)))
+        if (fs::exists(fs::symlink_status(fs::u8path(copy), ec)))
             continue;
-        if (fs::copy_file(fileName, copy, fs::copy_options::none, ec)) {
+        if (fs::copy_file(fs::u8path(fileName), fs::u8path(copy), fs::copy_options::none, ec)) {
             fileUnreadable = false;
             logLine(moduleCFG, 4, "XMLConfigManager: ", fileName, " could not be read; its old contents are kept in ",
                     copy);
@@ -265,7 +266,7 @@ bool XMLConfigManager::keepUnreadableFile()
         if (ec == std::errc::file_exists)
             continue;
         const std::string failure = ec.message();
-        fs::remove(copy, ec);
+        fs::remove(fs::u8path(copy), ec);
         logLine(moduleCFG, 3, "Failed to save ", fileName, ": cannot keep its unreadable contents in ", copy, ": ",
                 failure);
         return false;

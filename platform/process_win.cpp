@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwchar>
+
+#include "platform/utf16_win.h"
 
 namespace platform {
 namespace {
@@ -60,11 +63,11 @@ HANDLE openInherited(const std::string& path, bool forWriting)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     if (forWriting) {
-        return ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        return ::CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
@@ -74,19 +77,20 @@ const char pathListSeparator = ';';
 std::vector<std::string> currentEnvironment()
 {
     std::vector<std::string> result;
-    LPCH block = ::GetEnvironmentStringsA();
+    LPWCH block = ::GetEnvironmentStringsW();
     if (block == nullptr)
         return result;
-    for (const char* entry = block; *entry != '\0'; entry += result.back().size() + 1)
-        result.emplace_back(entry);
-    ::FreeEnvironmentStringsA(block);
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1)
+        result.push_back(fromWide(entry, std::wcslen(entry)));
+    ::FreeEnvironmentStringsW(block);
     return result;
 }
 
 bool setEnvironmentVariable(const std::string& name, const std::string& value)
 {
-    // _putenv_s keeps the C runtime's copy and the process's block alike.
-    return ::_putenv_s(name.c_str(), value.c_str()) == 0;
+    // _wputenv_s keeps the C runtime's copy and the process's block alike,
+    // and takes names and values outside the ANSI code page.
+    return ::_wputenv_s(toWide(name).c_str(), toWide(value).c_str()) == 0;
 }
 
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
@@ -96,17 +100,19 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     if (argv.empty())
         return outcome;
 
-    std::string commandLine;
+    std::string narrowCommandLine;
     for (const std::string& argument : argv)
-        commandLine += (commandLine.empty() ? "" : " ") + quoteArgument(argument);
+        narrowCommandLine += (narrowCommandLine.empty() ? "" : " ") + quoteArgument(argument);
+    std::wstring commandLine = toWide(narrowCommandLine);
 
-    std::string environment;
+    std::wstring environment;
     for (const std::string& entry : options.environment)
-        environment += entry + '\0';
-    environment += '\0';
+        environment += toWide(entry) + L'\0';
+    environment += L'\0';
+    const std::wstring workingDirectory = toWide(options.workingDirectory);
 
     UniqueHandle input, output, error;
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     const bool redirect = !options.standardInput.empty() || !options.standardOutput.empty()
                           || !options.standardError.empty();
@@ -127,10 +133,10 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     }
 
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, redirect ? TRUE : FALSE, CREATE_NO_WINDOW,
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, redirect ? TRUE : FALSE,
+                          CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
                           options.environment.empty() ? nullptr : &environment[0],
-                          options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
-                          &process))
+                          workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process))
         return outcome;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);

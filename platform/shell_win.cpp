@@ -3,11 +3,13 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/utf16_win.h"
+
 namespace platform {
 
 std::intptr_t shellOpen(const std::string& url)
 {
-    HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOW);
+    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, toWide(url).c_str(), nullptr, nullptr, SW_SHOW);
     return reinterpret_cast<std::intptr_t>(result);
 }
 
