@@ -12,6 +12,20 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
+std::string percentDecoded(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 class RunXdgProviderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -26,7 +40,7 @@ protected:
     }
 
     ProgramSandbox sandbox;
-    TempDir tree;
+    TempDir tree{TempDir::Name::Ascii};
     MailHandlerDesktop desktop{tree.path()};
 };
 
@@ -34,7 +48,7 @@ protected:
 
 TEST_F(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
 {
-    desktop.setHandler("thunderbird.desktop", desktop.bin + "/thunderbird %u");
+    desktop.setHandler("thunderbird.desktop", "thunderbird %u");
     desktop.addRecordingProgram("thunderbird");
 
     RunResult result = sandbox.run({"issue.xml"});
@@ -46,7 +60,8 @@ TEST_F(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
     const std::string field = "attachment=file://";
     const auto at = args[1].find(field);
     ASSERT_NE(at, std::string::npos) << args[1];
-    const std::string attachment = args[1].substr(at + field.size());
+    // Thunderbird decodes the list, then the file: URI in it.
+    const std::string attachment = percentDecoded(percentDecoded(args[1].substr(at + field.size())));
     EXPECT_EQ(attachment.substr(attachment.size() - 8), "/log.zip");
     EXPECT_EQ(readFile(attachment), "PK zipped");
 }
@@ -55,7 +70,7 @@ TEST_F(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
 // site: the browser gets the mailto: route's URL, which asks for the file.
 TEST_F(RunXdgProviderTest, AWebBrowserGetsTheMailtoUrlThatAsksForTheArchive)
 {
-    desktop.setHandler("firefox-esr.desktop", desktop.bin + "/firefox-esr %u", "Firefox ESR");
+    desktop.setHandler("firefox-esr.desktop", "firefox-esr %u", "Firefox ESR");
     desktop.addRecordingProgram("firefox-esr");
 
     RunResult result = sandbox.run({"issue.xml"});

@@ -30,10 +30,11 @@ std::string folderNameTail()
 
 } // namespace
 
-TempDir::TempDir()
+TempDir::TempDir(Name kind)
 {
     static std::atomic<unsigned> counter{0};
-    static const std::string tail = folderNameTail();
+    static const std::string configuredTail = folderNameTail();
+    const std::string tail = kind == Name::Ascii ? std::string() : configuredTail;
     std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = "pellicor-test-" + std::to_string(seed()) + "-" + std::to_string(counter++) + tail;

@@ -11,7 +11,11 @@ namespace testing_support {
 // through u8string, on every system.
 class TempDir {
 public:
-    TempDir();
+    // Ascii: a plain name even where scratch names carry the non-ASCII
+    // tail, for trees that tools which split paths at blanks must read
+    // (xdg-utils splits XDG_DATA_DIRS so).
+    enum class Name { AsConfigured, Ascii };
+    explicit TempDir(Name name = Name::AsConfigured);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
