@@ -20,17 +20,19 @@ class LoggerFileWriterTest : public ::testing::Test {
 protected:
     // The file's lines, each as "<tag> <prefix> <message>": the date and
     // time in front, and the blank after them, are checked and cut off. A
-    // line without them is shown as UNDATED, cut short when it is long.
+    // line without them is marked UNDATED; a long line is cut short, so
+    // that a failure stays readable.
     std::vector<std::string> linesWithoutDate(const std::string& path) const
     {
         std::vector<std::string> result;
         for (const std::string& line : splitLines(readFile(path))) {
             const std::string stamp = line.substr(0, fileStampSize);
-            if (line.size() > fileStampSize && line[fileStampSize] == ' '
-                && stamp == localStampSince(stamp, started, fileStamp))
-                result.push_back(line.substr(fileStampSize + 1));
-            else
-                result.push_back("UNDATED (" + std::to_string(line.size()) + " bytes): " + line.substr(0, 60));
+            const bool dated = line.size() > fileStampSize && line[fileStampSize] == ' '
+                               && stamp == localStampSince(stamp, started, fileStamp);
+            std::string rest = dated ? line.substr(fileStampSize + 1) : "UNDATED: " + line;
+            if (rest.size() > 200)
+                rest = rest.substr(0, 60) + "... (" + std::to_string(line.size()) + " bytes)";
+            result.push_back(rest);
         }
         return result;
     }
