@@ -1,8 +1,8 @@
 #include "pellicor/logging.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <ctime>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,7 @@ TEST_F(LoggerFileWriterTest, WritesDateTagPrefixAndMessage)
     const std::string stamp = lines[2].substr(runOn.size(), fileStampSize);
     EXPECT_EQ(stamp, localStampSince(stamp, started, fileStamp));
     EXPECT_EQ(lines[2].substr(runOn.size() + fileStampSize), "  [MAIN:INFO]  runs on");
-    // Text mode: Windows writes each line end as CR LF, and nothing else.
+    // Three line ends and no more (CR LF on Windows, in text mode).
     const std::string text = readFile(logPath);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
 }
