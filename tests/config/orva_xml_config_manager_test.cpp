@@ -55,6 +55,13 @@ protected:
     }
 
     const std::vector<int> defaultOrder{8, 0, 1, 3, 2, 10, 11, 5, 4, 6, 9, 7, 12, 13};
+    // Every product default, in its order: name, MinToDownload, SampleDuration, SampleValidity.
+    static constexpr std::tuple<const char*, int, int, int> wxDefaults[] = {
+        {"CAT", 0, 180, 0},         {"CONV", 0, 180, 0},       {"DATIS", 0, 10, 0},     {"METARS", 0, 10, 0},
+        {"NEXRAD", -180, 5, 15},    {"EUROPE", -180, 10, 15},  {"AUSTRALIA", -180, 10, 15},
+        {"SAT", -180, 10, 30},      {"LIGHTNING", -180, 10, 30}, {"SIGMETS", 0, 5, 0}, {"WINDS", 0, 180, 0},
+        {"TAFS", 0, 15, 0},         {"ICING", 0, 180, 0},      {"PIREPS", 0, 5, 0},
+    };
     TempDir dir;
     std::string path = dir.file("ORVAPlus.xml");
     std::string root = "ORVAPlus";
@@ -79,17 +86,11 @@ TEST_F(ProductConfig, CompletesAMissingFileInMemoryOnly)
     EXPECT_EQ(idsOf(products(*config)), defaultOrder);
     config.reset();
 
-    // Every default, in its order and form: name, minutes to download, sample duration.
-    const std::tuple<const char*, int, int> wxDefaults[] = {
-        {"CAT", 0, 180},         {"CONV", 0, 180},   {"DATIS", 0, 10},   {"METARS", 0, 10}, {"NEXRAD", -180, 5},
-        {"EUROPE", -180, 10},    {"AUSTRALIA", -180, 10}, {"SAT", -180, 10}, {"LIGHTNING", -180, 10},
-        {"SIGMETS", 0, 5},       {"WINDS", 0, 180},  {"TAFS", 0, 15},    {"ICING", 0, 180}, {"PIREPS", 0, 5},
-    };
     std::string golden = "<?xml version=\"1.0\"?>\n<ORVAPlus>\n"
                          "  <Environment>\n    <Internet>Yes</Internet>\n  </Environment>\n"
                          "  <Internet>\n    <UserCanSelect>Yes</UserCanSelect>\n    <AutoUpdate>No</AutoUpdate>\n"
                          "    <FetchIntervalSecs>600</FetchIntervalSecs>\n    <WxProducts>\n";
-    for (const auto& [name, minToDownload, duration] : wxDefaults)
+    for (const auto& [name, minToDownload, duration, validity] : wxDefaults)
         golden += std::string("<WxProduct>\n<WxName>") + name + "</WxName><IsActive>Yes</IsActive><MinToDownload>"
                   + std::to_string(minToDownload) + "</MinToDownload><SampleDuration>" + std::to_string(duration)
                   + "</SampleDuration></WxProduct>";
@@ -101,6 +102,30 @@ TEST_F(ProductConfig, CompletesAMissingFileInMemoryOnly)
     EXPECT_TRUE(again->reload());
     again.reset();
     EXPECT_EQ(readFile(path), golden);
+}
+
+TEST_F(ProductConfig, WritesEveryDefaultIntoAProductItCannotRead)
+{
+    // Without SampleDuration a product is not read, so it counts as missing;
+    // its default goes into the children it has, and no second one is added.
+    const std::string head = "<?xml version=\"1.0\"?>\n<ORVAPlus>\n"
+                             "  <Environment>\n    <Internet>Yes</Internet>\n  </Environment>\n"
+                             "  <Internet>\n    <UserCanSelect>Yes</UserCanSelect>\n    <AutoUpdate>No</AutoUpdate>\n"
+                             "    <FetchIntervalSecs>600</FetchIntervalSecs>\n    <WxProducts>\n";
+    const auto product = [](const char* name, const std::string& minToDownload, const std::string& validity,
+                            const char* active, const char* warning) {
+        return std::string("<WxProduct>\n<WxName>") + name + "</WxName><IsActive>" + active + "</IsActive><MinToDownload>"
+               + minToDownload + "</MinToDownload><SampleValidity>" + validity
+               + "</SampleValidity><ExpirationWarningInterval>" + warning + "</ExpirationWarningInterval></WxProduct>";
+    };
+    std::string file = head, golden = head;
+    for (const auto& [name, minToDownload, duration, validity] : wxDefaults) {
+        file += product(name, "1", "2", "No", "3");
+        golden += product(name, std::to_string(minToDownload), std::to_string(validity), "Yes", "0");
+    }
+    writeFile(path, file + "</WxProducts>\n  </Internet>\n</ORVAPlus>\n");
+    EXPECT_TRUE(open()->save());
+    EXPECT_EQ(readFile(path), golden + "</WxProducts>\n  </Internet>\n</ORVAPlus>\n");
 }
 
 TEST_F(ProductConfig, DefaultsNeverOverwriteAValue)
