@@ -91,11 +91,22 @@ if [ $list_only -eq 1 ]; then
     exit 0
 fi
 
-# The copy: tracked and new files as they are now, with their times, so
-# that only what changed since the last campaign is rebuilt.
+# The copy: tracked and new files as they are now. Only files whose bytes
+# differ are copied, with a new time, so that the build redoes what changed
+# and nothing else.
 mkdir -p "$scratch"
 if [ "${PLANT_COPY:-1}" != 0 ]; then
-    git ls-files -co --exclude-standard -z | tar --null -T - -cf - | tar -xf - -C "$scratch"
+    stage=$scratch.stage
+    rm -rf "$stage"
+    mkdir -p "$stage"
+    git ls-files -co --exclude-standard -z | tar --null -T - -cf - | tar -xf - -C "$stage"
+    (cd "$stage" && find . -type f) | while read -r file; do
+        if ! cmp -s "$stage/$file" "$scratch/$file"; then
+            mkdir -p "$(dirname "$scratch/$file")"
+            cp "$stage/$file" "$scratch/$file"
+        fi
+    done
+    rm -rf "$stage"
 fi
 cd "$scratch"
 # A campaign cut short leaves its plant behind.

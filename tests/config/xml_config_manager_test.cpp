@@ -124,11 +124,12 @@ TEST_F(ConfigStore, ConvertsEveryTypeBothWaysByteForByte)
                        }};
     };
     const Written written[] = {
-        asBool(true),           asBool(false),          asInt(0, "0"),
-        asInt(-180, "-180"),    asInt(600, "600"),      asInt(2147483647, "2147483647"),
-        asInt(INT_MIN, "-2147483648"), asDouble(3.5, "3.5"), asDouble(-2.5, "-2.5"),
-        asDouble(10, "10"),     asDouble(1.0 / 3, "0.333333"), asDouble(2.0 / 3, "0.666667"),
-        asDouble(1234.5678, "1234.57"), asDouble(123456.7, "123457"), asDouble(0.0001, "0.0001"),
+        asBool(true), asBool(false),
+        asInt(0, "0"), asInt(-180, "-180"), asInt(600, "600"), asInt(INT_MAX, "2147483647"),
+        asInt(INT_MIN, "-2147483648"),
+        asDouble(3.5, "3.5"), asDouble(-2.5, "-2.5"), asDouble(10, "10"), asDouble(1.0 / 3, "0.333333"),
+        asDouble(2.0 / 3, "0.666667"), asDouble(1234.5678, "1234.57"), asDouble(123456.7, "123457"),
+        asDouble(0.0001, "0.0001"),
     };
     std::string golden = "<?xml version=\"1.0\"?>\n<ORVAPlus>\n  <W>\n";
     {
