@@ -18,7 +18,8 @@ scratch=${PLANT_DIR:-/tmp/pellicor-plants}/src
 jobs=${PLANT_JOBS:-2}
 test_jobs=${PLANT_TEST_JOBS:-6}
 
-# id | file | sed expression | test expected to fail (ctest -R pattern) | what breaks
+# id | file (or files, by a comma: the first the expression changes) |
+#      sed expression | test expected to fail (ctest -R pattern) | what breaks
 faults=(
 "L1|logging/logger_file_writer.cpp|s/\"%d-%m-%Y %H:%M:%S\"/\"%m-%d-%Y %H:%M:%S\"/|LoggerFileWriterTest.WritesDateTagPrefixAndMessage|file line: day and month swapped"
 "L2|logging/logger.cpp|s/\"%d-%m-%Y %H:%M:%S\"/\"%m-%d-%Y %H:%M:%S\"/|LoggerFormat.TimeStampsHaveTheirFixedShapes|dateTimeStamp: day and month swapped"
@@ -58,8 +59,8 @@ faults=(
 "P4|config/wx_products.cpp|s/3450, false, false/3540, false, false/|WxProductTable.HoldsEveryRowAndColumnAsGiven|value"
 "P5|config/wx_products.cpp|s/{7, \"GTR\"/{7, \"GRT\"/|WxProductTable.HoldsEveryRowAndColumnAsGiven|categoryCode"
 "P6|config/wx_products.cpp|s/\"Radar AUS\"/\"Radar AU\"/|WxProductTable.HoldsEveryRowAndColumnAsGiven|label"
-"P7|config/wx_products.cpp|s/25-3,25-4,26-0/25-3,26-0/|WxProductTable.HoldsEveryRowAndColumnAsGiven|tile list C loses an entry"
-"P8|config/wx_products.cpp|s/\"26-5,26-6,\"/\"26-5,26-6\"/|WxProductTable.HoldsEveryRowAndColumnAsGiven|tile list B loses its last comma"
+"P7|config/wx_products.cpp,config/include/pellicor/config.h|s/25-3,25-4,26-0/25-3,26-0/|WxProductTable.HoldsEveryRowAndColumnAsGiven|tile list C loses an entry"
+"P8|config/wx_products.cpp,config/include/pellicor/config.h|s/\"26-5,26-6,\"/\"26-5,26-6\"/|WxProductTable.HoldsEveryRowAndColumnAsGiven|tile list B loses its last comma"
 "P9|config/wx_products.cpp|s/{9, \"PRP\", \"PIREP\", 13/{8, \"PRP\", \"PIREP\", 13/|WxProductTable.HoldsEveryRowAndColumnAsGiven|categoryId"
 "P10|config/wx_products.cpp|s/return wxProductCount;/return -1;/|WxProductTable.TranslatesOnlyExactNamesAndKnownIds|unknown name not 14"
 "A1|app/crash_report.cpp|s/Issue Report from user with license /Issue Report from user with licence /|RunCrashTest|crash subject text"
@@ -72,7 +73,7 @@ faults=(
 "D3|delivery/report_archive.cpp|s/{\"-0.\", \"-1.\", \"-2.\", \"-prev.0.\", \"-prev.1.\", \"-prev.2.\"}/{\"-0.\", \"-1.\", \"-2.\", \"-prev.0.\", \"-prev.2.\", \"-prev.1.\"}/|ReportArchiveTest|archive order"
 "D4|delivery/report_archive.cpp|s/\" not found, not adding to \"/\" not found, not added to \"/|ReportArchiveTest|archive log text"
 "D5|delivery/mapi_mailer.cpp|s/\"MAPI report user abort\\\\n\"/\"MAPI report user aborted\\\\n\"/|MapiMailerTest|MAPI outcome text"
-"D6|delivery/xdg_mapi_provider.cpp|s/out += \"%2C\";/out += \",\";/|XdgMapiProvider|comma in a field not escaped for xdg-email"
+"D6|delivery/xdg_mapi_provider.cpp,mapi_provider/xdg_mapi_provider.cpp|s/out += \"%2C\";/out += \",\";/|XdgMapiProvider|comma in a field not escaped for xdg-email"
 "D7|delivery/mapi_mailer.cpp|s/smtpAddress = \"SMTP:\" + address;/smtpAddress = address;/|MapiMailerTest|recipient without SMTP:"
 "F1|platform/files_posix.cpp|s/std::fopen(path.c_str(), \"w\")/std::fopen(path.c_str(), \"a\")/|LoggerFileWriterTest.EmptiesAnExistingFileBeforeTheFirstLine|log file not emptied"
 "F2|platform/atomic_file_posix.cpp|0,/        ::unlink(temporary.c_str());/s///|ConfigFaults.ASaveOntoAFullDiskLeavesTheOldFileAsItWas|a failed save leaves its temporary file"
@@ -143,15 +144,22 @@ caught=0
 missed=0
 broken=0
 for row in "${selected[@]}"; do
-    IFS='|' read -r id file expr expected what <<<"$row"
-    cp "$file" "$file.unplanted"
-    sed -i -e "$expr" "$file"
-    if cmp -s "$file" "$file.unplanted"; then
+    IFS='|' read -r id files expr expected what <<<"$row"
+    file=
+    IFS=',' read -ra candidates <<<"$files"
+    for candidate in "${candidates[@]}"; do
+        if [ -f "$candidate" ] && ! sed -e "$expr" "$candidate" | cmp -s - "$candidate"; then
+            file=$candidate
+            break
+        fi
+    done
+    if [ -z "$file" ]; then
         printf '%-4s NOT PLANTED (the expression matched nothing)  %s\n' "$id" "$what"
-        mv "$file.unplanted" "$file"
         broken=$((broken + 1))
         continue
     fi
+    cp "$file" "$file.unplanted"
+    sed -i -e "$expr" "$file"
     if ! cmake --build --preset dev -j "$jobs" >>"$log" 2>&1; then
         printf '%-4s DOES NOT BUILD  %s\n' "$id" "$what"
         mv "$file.unplanted" "$file"
