@@ -1,7 +1,11 @@
 #include "pellicor/config.h"
 
+#include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <locale>
 #include <memory>
 #include <string>
@@ -97,26 +101,97 @@ TEST_F(ConfigStore, FindsKeysNestedDeeperButCreatesThemUnderTheSection)
         << readFile(path);
 }
 
-TEST_F(ConfigStore, ConvertsTextsAsTheCRuntimeDoes)
+TEST_F(ConfigStore, ConvertsEveryTypeBothWaysByteForByte)
 {
-    writeFile(path, "<ORVAPlus><S><Yes>Yes</Yes><No>No</No><Caps>YES</Caps><Num>12abc</Num>"
-                    "<Huge>99999999999</Huge><D>2.5e1x</D></S></ORVAPlus>");
-    auto store = open();
-    bool flag = true;
-    EXPECT_TRUE(store->getBool("No", flag, "S"));
-    EXPECT_FALSE(flag);
-    EXPECT_TRUE(store->getBool("Yes", flag, "S"));
-    EXPECT_FALSE(store->getBool("Caps", flag, "S"));
-    EXPECT_TRUE(flag);
+    // Written: booleans as "Yes"/"No", numbers as a default stream writes
+    // them (decimals with six significant digits), and read back alike.
+    struct Written {
+        std::string text;
+        std::function<bool(tvk::XMLConfigManager&, const std::string&)> set;
+        std::function<bool(tvk::XMLConfigManager&, const std::string&)> readsBack;
+    };
+    const auto asBool = [](bool v) {
+        return Written{v ? "Yes" : "No", [v](auto& s, auto& k) { return s.setBool(k, v, "W"); },
+                       [v](auto& s, auto& k) { bool r = !v; return s.getBool(k, r, "W") && r == v; }};
+    };
+    const auto asInt = [](int v, const char* text) {
+        return Written{text, [v](auto& s, auto& k) { return s.setInt(k, v, "W"); },
+                       [v](auto& s, auto& k) { int r = v + 1; return s.getInt(k, r, "W") && r == v; }};
+    };
+    const auto asDouble = [](double v, const char* text) {
+        return Written{text, [v](auto& s, auto& k) { return s.setDouble(k, v, "W"); },
+                       [text](auto& s, auto& k) {
+                           double r = -1;
+                           return s.getDouble(k, r, "W") && r == std::strtod(text, nullptr);
+                       }};
+    };
+    const Written written[] = {
+        asBool(true), asBool(false),
+        asInt(0, "0"), asInt(-180, "-180"), asInt(600, "600"), asInt(INT_MAX, "2147483647"),
+        asInt(INT_MIN, "-2147483648"),
+        asDouble(3.5, "3.5"), asDouble(-2.5, "-2.5"), asDouble(10, "10"), asDouble(1.0 / 3, "0.333333"),
+        asDouble(2.0 / 3, "0.666667"), asDouble(1234.5678, "1234.57"), asDouble(123456.7, "123457"),
+        asDouble(0.0001, "0.0001"),
+    };
+    std::string golden = "<?xml version=\"1.0\"?>\n<ORVAPlus>\n  <W>\n";
+    {
+        auto store = open();
+        for (std::size_t n = 0; n < std::size(written); ++n) {
+            const std::string key = "K" + std::to_string(n);
+            SCOPED_TRACE(key + " " + written[n].text);
+            EXPECT_FALSE(written[n].set(*store, key));
+            std::string text;
+            EXPECT_TRUE(store->getString(key, text, "W"));
+            EXPECT_EQ(text, written[n].text);
+            EXPECT_TRUE(written[n].readsBack(*store, key));
+            golden += "    <" + key + ">" + written[n].text + "</" + key + ">\n";
+        }
+    }
+    EXPECT_EQ(readFile(path), golden + "  </W>\n</ORVAPlus>\n");
 
-    int number = 0;
-    EXPECT_TRUE(store->getInt("Num", number, "S"));
-    EXPECT_EQ(number, 12);
-    EXPECT_TRUE(store->getInt("Huge", number, "S"));
-    EXPECT_EQ(number, 2147483647);
-    double decimal = 0;
-    EXPECT_TRUE(store->getDouble("D", decimal, "S"));
-    EXPECT_EQ(decimal, 25.0);
+    // Read: numbers as the C runtime's atoi and atof read them, booleans
+    // only when exactly "Yes" or "No"; anything else leaves the output alone.
+    const std::pair<std::string, int> ints[] = {
+        {"010", 10}, {"-7", -7}, {"+5", 5}, {" 42", 42}, {"12abc", 12}, {"abc", 0}, {"0x1A", 0}, {"", 0},
+        {"99999999999", INT_MAX}, {"-99999999999", INT_MIN},
+    };
+    const std::pair<std::string, double> decimals[] = {
+        {"010", 10}, {"2.5e1x", 25}, {"1.5", 1.5}, {"-0.25", -0.25}, {".5", 0.5}, {"abc", 0}, {"0.333333", 0.333333},
+    };
+    const std::pair<std::string, int> booleans[] = {
+        {"Yes", 1}, {"No", 0}, {"yes", -1}, {"YES", -1}, {"no", -1}, {"true", -1}, {"1", -1}, {" Yes", -1}, {"", -1},
+    };
+    std::string file = "<ORVAPlus><R>";
+    const auto key = [](char kind, std::size_t n) { return kind + std::to_string(n); };
+    const auto add = [&file](const std::string& name, const std::string& text) {
+        file += "<" + name + ">" + text + "</" + name + ">";
+    };
+    for (std::size_t i = 0; i < std::size(ints); ++i)
+        add(key('I', i), ints[i].first);
+    for (std::size_t i = 0; i < std::size(decimals); ++i)
+        add(key('D', i), decimals[i].first);
+    for (std::size_t i = 0; i < std::size(booleans); ++i)
+        add(key('B', i), booleans[i].first);
+    writeFile(path, file + "</R></ORVAPlus>");
+    auto store = open();
+    for (std::size_t i = 0; i < std::size(ints); ++i) {
+        int value = -1;
+        EXPECT_TRUE(store->getInt(key('I', i), value, "R")) << ints[i].first;
+        EXPECT_EQ(value, ints[i].second) << ints[i].first;
+    }
+    for (std::size_t i = 0; i < std::size(decimals); ++i) {
+        double value = -1;
+        EXPECT_TRUE(store->getDouble(key('D', i), value, "R")) << decimals[i].first;
+        EXPECT_EQ(value, decimals[i].second) << decimals[i].first;
+    }
+    for (std::size_t i = 0; i < std::size(booleans); ++i) {
+        // Read from both outputs, so that an unread text shows as -1.
+        bool fromTrue = true, fromFalse = false;
+        const bool read = store->getBool(key('B', i), fromTrue, "R");
+        EXPECT_EQ(store->getBool(key('B', i), fromFalse, "R"), read);
+        EXPECT_EQ(read ? int(fromTrue) : -1, booleans[i].second) << booleans[i].first;
+        EXPECT_EQ(fromTrue, fromFalse || !read) << booleans[i].first;
+    }
 }
 
 TEST_F(ConfigStore, KeepsLiteralAmpersandsAndResolvesValidReferences)

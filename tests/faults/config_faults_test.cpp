@@ -47,9 +47,13 @@ TEST(ConfigFaults, ASaveOntoAFullDiskLeavesTheOldFileAsItWas)
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"ORVAPlus.xml", "filler"}));
 
-    // Once there is room, the next save goes through.
+    // Once there is room, the next save goes through, and keeps others
+    // out of a file the host keeps them out of.
     fs::remove(dir.file("filler"));
+    const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(path, ownerOnly);
     tvk::XMLConfigManager store(path, root);
     store.setString("Notes", std::string(20 * 1024, 'n'), "Internet");
     EXPECT_TRUE(store.save());
+    EXPECT_EQ(fs::status(path).permissions(), ownerOnly);
 }

@@ -1,5 +1,6 @@
 #include "pellicor/logging.h"
 
+#include <ctime>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -7,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/log_capture.h"
+#include "tests/support/time_stamp.h"
 
 using testing_support::LogCapture;
+using testing_support::localStampSince;
 
 namespace {
 
@@ -102,11 +105,15 @@ TEST(LoggerFormat, ModuleNamesKeepAllFourBytes)
 
 TEST(LoggerFormat, PrefixCarriesModuleAndLevelName)
 {
-    EXPECT_EQ(Logger::formatPrefix(0, 6), "[MAIN:INFO]");
-    EXPECT_EQ(Logger::formatPrefix(CFG, 3), "[CFG :ERROR]");
-    EXPECT_EQ(Logger::formatPrefix(CFG, 7), "[CFG :DEBG]");
-    EXPECT_EQ(Logger::formatPrefix(0, 1), "[MAIN:ALERERT]");
-    EXPECT_EQ(Logger::formatPrefix(0, 10), "[MAIN:VER3]");
+    // Every level by its name, spelt as hosts and log readers expect them.
+    const char* const names[] = {"EMERGENCY", "ALERERT", "CRITICAL", "ERROR", "WARN", "NOTI",
+                                 "INFO",      "DEBG",    "VER1",     "VER2",  "VER3"};
+    for (int level = 0; level < 11; ++level) {
+        EXPECT_EQ(Logger::formatPrefix(0, level), std::string("[MAIN:") + names[level] + "]");
+        EXPECT_EQ(Logger::formatPrefix(CFG, level), std::string("[CFG :") + names[level] + "]");
+    }
+    EXPECT_EQ(Logger::formatPrefix(loggerModule("MAIN"), 6), "[MAIN:INFO]");
+    EXPECT_EQ(Logger::formatPrefix(loggerModule("OCFG"), 7), "[OCFG:DEBG]");
 }
 
 TEST(LoggerFormat, TagJoinsNameAndNumber)
@@ -125,21 +132,18 @@ TEST(LoggerFormat, TagJoinsNameAndNumber)
 
 TEST(LoggerFormat, TimeStampsHaveTheirFixedShapes)
 {
+    const std::time_t from = std::time(nullptr);
     const std::string time = Logger::timeStamp();
-    ASSERT_EQ(time.size(), 8u);
-    EXPECT_EQ(time[2], ':');
-    EXPECT_EQ(time[5], ':');
+    EXPECT_EQ(time, localStampSince(time, from, "%H:%M:%S"));
     const std::string dateTime = Logger::dateTimeStamp();
-    ASSERT_EQ(dateTime.size(), 19u);
-    EXPECT_EQ(dateTime[2], '-');
-    EXPECT_EQ(dateTime[5], '-');
-    EXPECT_EQ(dateTime[10], ' ');
+    EXPECT_EQ(dateTime, localStampSince(dateTime, from, "%d-%m-%Y %H:%M:%S"));
 }
 
 TEST(LoggerWriters, ConsoleServesOnlyUntilTheFirstWriter)
 {
     Logger logger;
     std::ostringstream captured;
+    const std::time_t from = std::time(nullptr);
     std::streambuf* old = std::cout.rdbuf(captured.rdbuf());
     logger.log("to the console\n", 0, 6);
     RecordingWriter writer;
@@ -149,6 +153,7 @@ TEST(LoggerWriters, ConsoleServesOnlyUntilTheFirstWriter)
 
     const std::string console = captured.str();
     // Time, an empty tag between two blanks, prefix, message.
+    EXPECT_EQ(console.substr(0, 8), localStampSince(console.substr(0, 8), from, "%H:%M:%S"));
     EXPECT_EQ(console.substr(8), "  [MAIN:INFO] to the console\n");
     EXPECT_EQ(writer.lines, std::vector<std::string>{"[MAIN:INFO] to the writer\n"});
 }

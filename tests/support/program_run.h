@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ public:
     const std::string& standInDir() const { return standIns_; }
 
 private:
+    std::time_t created_ = std::time(nullptr);
     TempDir root_;
     std::string bin_;
     std::string work_;
