@@ -15,10 +15,8 @@ constexpr std::streamoff sliceBytes = 4 * 1024;
 constexpr int sliceCount = 8;
 constexpr std::streamoff smallestSampled = 256 * 1024;
 
-// The level a user's own zip tool uses, and how much larger than its result
-// a faster level may be: the archive stays within a few percent of theirs.
+// The level a user's own zip tool uses, to tell data that shrinks.
 constexpr int usualLevel = 6;
-constexpr double allowedGrowth = 1.05;
 // Deflate saving less than this fraction is not worth its time.
 constexpr double storeAbove = 0.99;
 
@@ -70,24 +68,12 @@ EntryCompression chooseCompressionForSample(const std::string& sample)
     const uLong usual = deflatedSize(sample, usualLevel);
     if (usual == 0)
         return choice;
-    if (usual >= storeAbove * static_cast<double>(sample.size())) {
-        choice.store = true;
-        return choice;
-    }
-    // Deflate's output shrinks as its level rises, so the first level close
-    // enough to the usual one is found by halving [1, usual].
-    const double limit = allowedGrowth * static_cast<double>(usual);
-    int low = 1;
-    int high = usualLevel;
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        const uLong size = deflatedSize(sample, middle);
-        if (size != 0 && static_cast<double>(size) <= limit)
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    choice.level = low;
+    // The level is not chosen from the sample: a few slices of real process
+    // memory deflate quite unlike the whole file, and levels below 5 that
+    // looked as good on them came out up to 12 % larger. Level 5 stays within
+    // about 1.5 % of level 6 on real minidumps and logs, at three quarters
+    // of its time.
+    choice.store = usual >= storeAbove * static_cast<double>(sample.size());
     return choice;
 }
 
