@@ -2,8 +2,9 @@
 
 #include <string>
 
-// How one file is packed into the report archive: deflate at level 5, or no
-// compression at all for data that does not shrink. Every choice is a plain
+// How one file is packed into the report archive: deflate at level 5, or 6
+// where 5 would lose too much, or no compression at all for data that does
+// not shrink. Every choice is a plain
 // zip entry that any unzip opens.
 struct EntryCompression {
     bool store = false;  // kept as it is (ZIP_CM_STORE)
