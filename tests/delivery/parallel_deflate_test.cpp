@@ -7,19 +7,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "tests/support/temp_dir.h"
+
+using testing_support::halfEntropyText;
+
 namespace {
 
 constexpr std::size_t smallBlocks = 1024;
-
-// Text that deflates to about half, so every block is real deflate work.
-std::string halfEntropy(std::size_t size, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>('a' + random() % 16);
-    return bytes;
-}
 
 std::string inflateRaw(const std::string& deflated, std::size_t expectedSize)
 {
@@ -78,7 +72,7 @@ TEST(ParallelDeflate, GivesOneStreamOfTheInputTheSameOnAnyThreadCount)
 {
     for (const std::size_t size : {std::size_t{0}, std::size_t{1}, smallBlocks - 1, smallBlocks, 3 * smallBlocks,
                                    3 * smallBlocks + 1, 100 * smallBlocks + 17}) {
-        const std::string input = halfEntropy(size, static_cast<unsigned>(size));
+        const std::string input = halfEntropyText(size, static_cast<unsigned>(size));
         const Outcome single = deflateAll(input, 1);
         EXPECT_EQ(single.last, 0) << size;
         EXPECT_EQ(inflateRaw(single.stream, size), input) << size;
@@ -91,7 +85,7 @@ TEST(ParallelDeflate, GivesOneStreamOfTheInputTheSameOnAnyThreadCount)
         }
     }
     // The dictionary carries matches across blocks: as small as one stream.
-    const std::string repeated = halfEntropy(2000, 1) + halfEntropy(2000, 1) + halfEntropy(2000, 1);
+    const std::string repeated = halfEntropyText(2000, 1) + halfEntropyText(2000, 1) + halfEntropyText(2000, 1);
     EXPECT_LT(deflateAll(repeated, 2).stream.size(), 2000u);
 }
 
@@ -99,7 +93,7 @@ TEST(ParallelDeflate, GivesOneStreamOfTheInputTheSameOnAnyThreadCount)
 // it too, and the workers are stopped and joined without a hang.
 TEST(ParallelDeflate, AReadErrorIsAnErrorWhereverItFalls)
 {
-    const std::string input = halfEntropy(40 * smallBlocks, 9);
+    const std::string input = halfEntropyText(40 * smallBlocks, 9);
     for (const std::size_t failAfter : {std::size_t{0}, smallBlocks / 2, 20 * smallBlocks, input.size()}) {
         for (const unsigned threads : {1u, 4u}) {
             // Failing at the very end still fails: the end is only known at the next read.
@@ -113,7 +107,7 @@ TEST(ParallelDeflate, AReadErrorIsAnErrorWhereverItFalls)
 // error, stops its workers.
 TEST(ParallelDeflate, StopsWhenDroppedHalfway)
 {
-    const std::string input = halfEntropy(200 * smallBlocks, 3);
+    const std::string input = halfEntropyText(200 * smallBlocks, 3);
     std::size_t at = 0;
     ParallelDeflate deflate(
         [&](unsigned char* data, std::size_t size) -> std::int64_t {

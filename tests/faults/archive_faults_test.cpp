@@ -51,16 +51,6 @@ public:
     std::function<void()> action;
 };
 
-// Text that deflates to about half: deflated in many blocks, on every thread.
-std::string halfEntropy(std::size_t size)
-{
-    std::mt19937 random(5);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>('a' + random() % 16);
-    return bytes;
-}
-
 struct ZipDiscard {
     void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
 };
@@ -72,7 +62,7 @@ TEST(ArchiveFaults, AFileDeletedBetweenTheCheckAndTheAddIsPackedAsItWasChecked)
     TempDir dir;
     ScopedCurrentDirectory cwd(dir.path());
     writeFile("QXF-0.log", "first");
-    const std::string second = halfEntropy(1 << 20);
+    const std::string second = halfEntropyText(1 << 20, 5);
     writeFile("QXF-1.log", second);
     writeFile("QXF-2.log", "third");
     OnLogLine& hook = OnLogLine::instance();
@@ -130,7 +120,7 @@ TEST(ArchiveFaults, AFileThatCannotBeReadCostsOnlyItself)
 // falls while libzip reads.
 TEST(ArchiveFaults, AFileThatChangesWhileItIsDeflatedGivesAWholeEntryOfWhatWasRead)
 {
-    const std::string original = halfEntropy(3 << 20);
+    const std::string original = halfEntropyText(3 << 20, 5);
     struct Change {
         const char* what;
         std::function<void(const std::string&)> make;

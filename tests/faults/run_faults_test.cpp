@@ -43,16 +43,6 @@ std::string randomBytes(std::size_t size)
     return bytes;
 }
 
-// Text that deflates to about half: deflated in many blocks, on every thread.
-std::string halfEntropy(std::size_t size)
-{
-    std::mt19937 generator(5);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>('a' + generator() % 16);
-    return bytes;
-}
-
 Lines filesIn(const std::string& dir)
 {
     Lines names;
@@ -183,7 +173,7 @@ TEST_F(RunFaults, ADiskThatFillsWhileArchivingKeepsWhatWasPackedBefore)
     sandbox.setEnvironment("PELLICOR_ARCHIVE_THREADS", "4");
     // Each needs more room than the disk has left once the dump is on it.
     const std::pair<const char*, std::string> dumps[] = {{"incompressible", randomBytes(600 * 1024)},
-                                                         {"deflated", halfEntropy(5 << 19)}};
+                                                         {"deflated", halfEntropyText(5 << 19, 5)}};
     for (const auto& [kind, dump] : dumps) {
         const std::string work = sandbox.workFile(std::string("small-disk-") + kind);
         fs::create_directory(work);
@@ -241,7 +231,7 @@ TEST_F(RunFaults, SigtermWhileTheArchiveIsWrittenLeavesNoHalfWrittenFile)
     useFakeProvider();
     // Deflated on four threads, which must hold back the signal as well.
     sandbox.setEnvironment("PELLICOR_ARCHIVE_THREADS", "4");
-    const std::string dump = halfEntropy(32 << 20);
+    const std::string dump = halfEntropyText(32 << 20, 5);
     writeFile(sandbox.workFile("QXF-minidump.dmp"), dump);
 
     // Watch for libzip's temporary file, which exists only while it writes.
