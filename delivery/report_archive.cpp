@@ -123,6 +123,8 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     } else if (packing.store) {
         zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     }
+    // A deflated entry keeps libzip's default method, which takes the
+    // source's own: libzip then neither inflates nor deflates it again.
 
     // libzip writes the whole archive anew to a temporary file and renames
     // it: an end request arriving meanwhile waits until the rename is done,
