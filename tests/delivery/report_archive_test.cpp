@@ -1,5 +1,9 @@
 #include "delivery/report_archive.h"
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -192,6 +196,11 @@ TEST_F(ReportArchiveTest, IsTheSameByteForByteOnAnyNumberOfThreads)
                                  {"QXF-minidump.dmp", dump}, {"QXF-prev.minidump.dmp", boundary}};
     for (const auto& [name, bytes] : expected)
         writeFile(name, bytes);
+    // An entry carries its file's time, not the time it was packed.
+    std::filesystem::last_write_time("QXF-minidump.dmp",
+                                     std::filesystem::last_write_time("QXF-minidump.dmp") - std::chrono::hours(50));
+    struct stat file;
+    ASSERT_EQ(::stat("QXF-minidump.dmp", &file), 0);
 
     std::string single;
     {
@@ -200,6 +209,13 @@ TEST_F(ReportArchiveTest, IsTheSameByteForByteOnAnyNumberOfThreads)
         single = readFile(archive());
     }
     EXPECT_EQ(zipEntries(archive()), expected);
+    int error = 0;
+    zip_t* packed = zip_open(archive().c_str(), ZIP_RDONLY, &error);
+    ASSERT_NE(packed, nullptr);
+    zip_stat_t entry;
+    ASSERT_EQ(zip_stat(packed, "QXF-minidump.dmp", 0, &entry), 0);
+    zip_discard(packed);
+    EXPECT_LE(std::abs(static_cast<long long>(entry.mtime) - static_cast<long long>(file.st_mtime)), 2);
     for (const unsigned threads : {2u, 3u, 8u}) {
         const FixedThreads several(threads);
         buildReportArchive(archive());
