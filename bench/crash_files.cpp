@@ -1,7 +1,9 @@
 #include "bench/crash_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace bench {
@@ -113,6 +115,106 @@ bool writeCrashFiles(const std::string& dir, std::uint64_t totalBytes)
             left -= take;
         }
         if (std::fclose(file.release()) != 0)
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+// Reads from files one after the other, starting over after the last.
+class Cycle {
+public:
+    explicit Cycle(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+    // Fills size bytes; false when no file yields a byte.
+    bool read(char* data, std::size_t size)
+    {
+        std::size_t emptyInARow = 0;
+        while (size > 0) {
+            if (!file_) {
+                file_.reset(std::fopen(paths_[next_].c_str(), "rb"));
+                next_ = (next_ + 1) % paths_.size();
+                if (!file_)
+                    return false;
+            }
+            const std::size_t got = std::fread(data, 1, size, file_.get());
+            data += got;
+            size -= got;
+            if (got == 0) {
+                file_.reset();
+                if (++emptyInARow > paths_.size()) {
+                    errno = ENODATA;
+                    return false;
+                }
+            } else {
+                emptyInARow = 0;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string> paths_;
+    std::size_t next_ = 0;
+    FilePtr file_;
+};
+
+bool writeFrom(const std::string& path, std::uint64_t size, const std::function<bool(char*, std::size_t)>& fill)
+{
+    FilePtr file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        return false;
+    std::vector<char> slice(sliceSize);
+    for (std::uint64_t left = size; left > 0;) {
+        const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice.size()));
+        if (!fill(slice.data(), take) || std::fwrite(slice.data(), 1, take, file.get()) != take)
+            return false;
+        left -= take;
+    }
+    return std::fclose(file.release()) == 0;
+}
+
+} // namespace
+
+bool writeCrashFilesFrom(const std::string& dir, std::uint64_t totalBytes, const std::string (&cores)[2],
+                         const std::vector<std::string>& logs)
+{
+    const std::uint64_t logSize = totalBytes / 18;
+    const std::uint64_t dumpSize = (totalBytes - 6 * logSize) / 2;
+    Cycle text(logs);
+    for (int i = 0; i < 6; ++i) {
+        if (!writeFrom(dir + "/" + crashFileNames[i], logSize, [&](char* data, std::size_t size) { return text.read(data, size); }))
+            return false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        // A minidump holds the memory a process committed, not the zero
+        // pages a core image keeps for its holes.
+        Cycle core({cores[i]});
+        char page[4096];
+        std::size_t pending = 0;  // bytes of page not yet handed out
+        std::size_t offset = 0;
+        const auto fill = [&](char* data, std::size_t size) {
+            while (size > 0) {
+                if (pending == 0) {
+                    do {
+                        if (!core.read(page, sizeof page))
+                            return false;
+                    } while (std::all_of(page, page + sizeof page, [](char c) { return c == 0; }));
+                    pending = sizeof page;
+                    offset = 0;
+                }
+                const std::size_t take = std::min(size, pending);
+                std::copy_n(page + offset, take, data);
+                data += take;
+                size -= take;
+                offset += take;
+                pending -= take;
+            }
+            return true;
+        };
+        if (!writeFrom(dir + "/" + crashFileNames[6 + i], dumpSize, fill))
             return false;
     }
     return true;

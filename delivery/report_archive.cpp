@@ -7,6 +7,7 @@
 
 #include <zip.h>
 
+#include "delivery/deflating_source.h"
 #include "delivery/entry_compression.h"
 #include "delivery/main_log.h"
 #include "pellicor/logging.h"
@@ -99,9 +100,17 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     }
 
     const std::string& name = entryName.empty() ? filePath : entryName;
+    // libzip's own default is deflate at its best level, on one thread:
+    // several times slower than the user's zip tool for a hair's worth of
+    // size. Entries are deflated here instead, on every core, and libzip
+    // copies the result.
+    const EntryCompression packing = chooseEntryCompression(filePath);
     zip_source_t* source = zip_source_filep(archive.get(), file.get(), 0, -1);
-    if (source != nullptr)
+    if (source != nullptr) {
         file.release();  // the source closes it
+        if (!packing.store)
+            source = deflatingSource(source, packing.level, zip_get_error(archive.get()));
+    }
     const zip_int64_t index =
         source == nullptr ? -1 : zip_file_add(archive.get(), name.c_str(), source, ZIP_FL_ENC_UTF_8);
     if (index < 0) {
@@ -111,14 +120,11 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
             out << "Error while adding file " << filePath << " to zip " << archivePath << ": "
                 << zip_strerror(archive.get()) << "\n";
         });
-    } else {
-        // libzip's own default is deflate at its best level: several times
-        // slower than the user's zip tool for a hair's worth of size.
-        const EntryCompression packing = chooseEntryCompression(filePath);
-        zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index),
-                                 packing.store ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
-                                 static_cast<zip_uint32_t>(packing.level));
+    } else if (packing.store) {
+        zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     }
+    // A deflated entry keeps libzip's default method, which takes the
+    // source's own: libzip then neither inflates nor deflates it again.
 
     // libzip writes the whole archive anew to a temporary file and renames
     // it: an end request arriving meanwhile waits until the rename is done,

@@ -117,4 +117,13 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
+std::string halfEntropyText(std::size_t size, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>('a' + random() % 16);
+    return bytes;
+}
+
 } // namespace testing_support

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ private:
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
+// Letters of 4 bits' entropy each, the same for the same seed: data that
+// deflates to about half, so deflating it is real work in every block.
+std::string halfEntropyText(std::size_t size, unsigned seed);
 // The lines of a text, each without its line end.
 std::vector<std::string> splitLines(const std::string& text);
 

@@ -27,6 +27,9 @@ ZipEntries zipEntries(const std::string& path)
         EXPECT_NE(file, nullptr) << stat.name;
         if (file != nullptr) {
             EXPECT_EQ(zip_fread(file, &bytes[0], stat.size), static_cast<zip_int64_t>(stat.size)) << stat.name;
+            // libzip checks the entry's CRC only once a read finds the end.
+            char more;
+            EXPECT_EQ(zip_fread(file, &more, 1), 0) << stat.name << ": " << zip_file_strerror(file);
             zip_fclose(file);
         }
         entries.emplace_back(stat.name, bytes);
