@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,7 @@ TEST_F(IssueFile, RefusesWhatPellicorCouldNotReadAndKeepsTheOldFile)
 
     EXPECT_FALSE(pellicor::writeIssueFile(dir.file("missing/issue.xml"), reportOf("x"), error));
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
-    EXPECT_FALSE(fs::exists(dir.file("missing")));
+    EXPECT_FALSE(fs::exists(fs::u8path(dir.file("missing"))));
 }
 
 TEST(StartPellicor, SaysWhyItCannotStartAProgram)
@@ -126,8 +127,7 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
     sandbox.addProvider(FAKE_MAPI_PATH);
     // Inherited by the program the library starts, and so by its provider.
     ASSERT_TRUE(platform::setEnvironmentVariable("PELLICOR_FAKE_MAPI_RECORD", sandbox.workFile("mapi.txt")));
-    const fs::path before = fs::current_path();
-    fs::current_path(sandbox.workDir());
+    std::optional<ScopedCurrentDirectory> inWorkDir(std::in_place, sandbox.workDir());
 
     std::string error;
     const std::string subject = "Tom & Jerry <3 \"quoted\" 'too' $HOME `id` ; |";
@@ -135,7 +135,7 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
     platform::StartedProcess pellicor = pellicor::launchPellicor(sandbox.commandLine({})[0], "issue file.xml", error);
     ASSERT_TRUE(pellicor) << error;
     const platform::ProcessOutcome outcome = pellicor.waitFor(std::chrono::seconds(60));
-    fs::current_path(before);
+    inWorkDir.reset();
 
     RunResult result;
     sandbox.readLog(result);
