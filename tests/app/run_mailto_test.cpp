@@ -1,12 +1,9 @@
 // Runs that fall back to the mailto route, with a stand-in for the desktop's
 // URL opener on PATH.
 
-#include <cstdio>
-
 #include <gtest/gtest.h>
 
 #include "delivery/mailto.h"
-#include "delivery/mailto_fit.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
@@ -35,13 +32,6 @@ protected:
     }
 
     std::string opened() const { return sandbox.workFile("opened.txt"); }
-
-    void writeIssueWithBody(const std::string& xmlBody)
-    {
-        writeFile(sandbox.workFile("issue.xml"),
-                  "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject><Body>"
-                      + xmlBody + "</Body><AttachZip>C:\\My Dir\\report.zip</AttachZip></IssueReport>");
-    }
 
     ProgramSandbox sandbox;
     const std::string url = "mailto:support@example.com?subject=Blank%20map&body=Please,%20attach%20the%20file%20C:%5CMy"
@@ -115,61 +105,4 @@ TEST_F(RunMailtoTest, CrashReportAsksForTheArchiveByHand)
               0u)
         << url;
     EXPECT_FALSE(fileExists(sandbox.workFile("ORVAPlus.xml")));
-}
-
-TEST_F(RunMailtoTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
-{
-    const std::string umlaut = "\xC3\xBC";
-    const std::string head = url.substr(0, url.find("It%26s"));
-    const std::size_t limit = platform::maxShellUrlLength();
-    const std::size_t fitting = (limit - head.size()) / escapeMailtoUrl(umlaut).size();
-    std::string body;
-    for (std::size_t i = 0; i < fitting; ++i)
-        body += umlaut;
-    addOpener(0);
-
-    writeIssueWithBody(body);
-    RunResult whole = sandbox.run({"issue.xml"});
-    EXPECT_EQ(whole.exitCode, 0);
-    EXPECT_EQ(whole.log, (Lines{started, fallback, finished}));
-    EXPECT_EQ(readFile(opened()), head + escapeMailtoUrl(body) + "\n");
-
-    std::remove(opened().c_str());
-    writeIssueWithBody(body + umlaut);
-    RunResult cut = sandbox.run({"issue.xml"});
-    EXPECT_EQ(cut.exitCode, 0);
-    const std::string shortened = readFile(opened());
-    ASSERT_FALSE(shortened.empty());
-    EXPECT_LE(shortened.size() - 1, limit);
-    // The note says how much is missing, and so does the log.
-    const std::size_t noteAt = shortened.rfind("%0D%0A%5BText");
-    ASSERT_NE(noteAt, std::string::npos);
-    const std::size_t keptCharacters = (noteAt - head.size()) / escapeMailtoUrl(umlaut).size();
-    const std::size_t leftOut = fitting + 1 - keptCharacters;
-    EXPECT_EQ(shortened.substr(noteAt), escapeMailtoUrl(shortenedBodyNote(leftOut)) + "\n");
-    EXPECT_EQ(cut.log, (Lines{started, fallback,
-                              " [MAIN:WARN] Mailto body shortened to fit the URL limit of " + std::to_string(limit)
-                                  + " bytes; characters left out: " + std::to_string(leftOut),
-                              finished}));
-}
-
-TEST_F(RunMailtoTest, MailsABodyOfAnyLength)
-{
-    // More than one argument can hold, in characters that take 3 to 9
-    // bytes each once escaped.
-    std::string body;
-    while (body.size() < 160 * 1024)
-        body += "Gr\xC3\xBC\xC3\x9F" "e aus \xE6\x9D\xB1\xE4\xBA\xAC: 100% &amp; \"mehr\"\n";
-    writeIssueWithBody(body);
-    addOpener(0);
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_EQ(result.exitCode, 0);
-    ASSERT_EQ(result.log.size(), 4u) << result.rawLog;
-    EXPECT_EQ(result.log[2].rfind(" [MAIN:WARN] Mailto body shortened to fit the URL limit of ", 0), 0u);
-    EXPECT_EQ(result.log[3], finished);
-    const std::string sent = readFile(opened());
-    EXPECT_LE(sent.size() - 1, platform::maxShellUrlLength());
-    EXPECT_EQ(sent.rfind(url.substr(0, url.find("It%26s")) + "Gr%C3%BC%C3%9Fe%20aus%20%E6%9D%B1", 0), 0u);
-    EXPECT_NE(sent.find("%5BText%20shortened%20to%20fit%20a%20mailto:%20link;%20characters%20left%20out:%20"),
-              std::string::npos);
 }
