@@ -12,6 +12,17 @@ namespace {
 constexpr std::size_t maxCommandLineCharacters = 32767;
 constexpr std::size_t handlerRoom = 1023;
 
+// Wine's ShellExecute puts the handler's command line into 1024 characters:
+// a URL a little longer is dropped unseen, a longer one ends this process.
+constexpr std::size_t wineCommandLineCharacters = 1024;
+constexpr std::size_t wineHandlerRoom = 128;
+
+bool runsUnderWine()
+{
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 } // namespace
 
 std::intptr_t shellOpen(const std::string& url)
@@ -23,7 +34,9 @@ std::intptr_t shellOpen(const std::string& url)
 std::size_t maxShellUrlLength()
 {
     // Escaped URLs are ASCII: one byte, one character.
-    return maxCommandLineCharacters - handlerRoom;
+    static const std::size_t limit =
+        runsUnderWine() ? wineCommandLineCharacters - wineHandlerRoom : maxCommandLineCharacters - handlerRoom;
+    return limit;
 }
 
 } // namespace platform

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "platform/process.h"
 
 namespace testing_support {
@@ -40,11 +42,14 @@ std::string MailtoRecorder::unavailable()
 MailtoRecorder::MailtoRecorder(ProgramSandbox& sandbox) : record_(sandbox.workFile("mailto-url.txt"))
 {
     using namespace std::chrono_literals;
+    const std::string unixRecord = unixPath(record_);
+    if (unixRecord.empty())
+        ADD_FAILURE() << "Wine cannot name " << record_ << " as a Unix path";
+    // What Wine starts outside Windows sees the environment Wine itself was
+    // started with, so the record's path goes on the recorder's command line.
     platform::runProcess({"reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Mailers", "/d",
-                          MAILTO_RECORDER_SCRIPT, "/f"},
+                          "\"" MAILTO_RECORDER_SCRIPT "\" \"" + unixRecord + "\"", "/f"},
                          60s);
-    // Wine hands the environment on to the programs it starts outside Windows.
-    sandbox.setEnvironment("PELLICOR_MAILTO_RECORD", unixPath(record_));
 }
 
 std::string MailtoRecorder::url() const
