@@ -8,6 +8,7 @@
 
 #include "delivery/mailto.h"
 #include "delivery/mailto_fit.h"
+#include "tests/support/long_text.h"
 #include "tests/support/mailto_recorder.h"
 
 using namespace testing_support;
@@ -76,7 +77,7 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
     EXPECT_EQ(whole.exitCode, 0);
     EXPECT_EQ(whole.log.back(), finished);
     EXPECT_EQ(whole.log.end()[-2], fallback);
-    EXPECT_EQ(recorder->url(), head + repeated("%C3%BC", fitting));
+    EXPECT_TRUE(sameLongText(recorder->url(), head + repeated("%C3%BC", fitting)));
 
     RunResult cut = runWithBody(repeated(umlaut, fitting + 1));
     EXPECT_EQ(cut.exitCode, 0);
@@ -86,7 +87,7 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
     const std::size_t noteAt = url.find("%0D%0A%5BText");
     ASSERT_NE(noteAt, std::string::npos) << url.substr(url.size() > 200 ? url.size() - 200 : 0);
     const std::size_t kept = (noteAt - head.size()) / umlautEscaped;
-    EXPECT_EQ(url.substr(0, noteAt), head + repeated("%C3%BC", kept));
+    EXPECT_TRUE(sameLongText(url.substr(0, noteAt), head + repeated("%C3%BC", kept)));
     EXPECT_EQ(url.substr(noteAt), escapeMailtoUrl(shortenedBodyNote(fitting + 1 - kept)));
     ASSERT_GE(cut.log.size(), 3u);
     EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()), (Lines{fallback, shortenedLine(fitting + 1 - kept), finished}));
