@@ -12,16 +12,15 @@
 #include "tests/support/mailto_recorder.h"
 
 using namespace testing_support;
-using Lines = std::vector<std::string>;
 
 namespace {
 
-const std::string started = " [MAIN:INFO] Pellicor started.";
-const std::string finished = " [MAIN:INFO] Pellicor finished.";
-const std::string fallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";
 // What every URL of these runs starts with, the ask for the archive included.
 const std::string head = "mailto:support@example.com?subject=Blank%20map&body=Please,%20attach%20the%20file%20"
                          "C:%5CMy%20Dir%5Creport.zip%0D%0A";
+// The last lines of a run that ends on the mailto route.
+const std::string fallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";
+const std::string finished = " [MAIN:INFO] Pellicor finished.";
 const std::string umlaut = "\xC3\xBC";
 const std::size_t umlautEscaped = 6;
 
@@ -90,6 +89,7 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
     EXPECT_TRUE(sameLongText(url.substr(0, noteAt), head + repeated("%C3%BC", kept)));
     EXPECT_EQ(url.substr(noteAt), escapeMailtoUrl(shortenedBodyNote(fitting + 1 - kept)));
     ASSERT_GE(cut.log.size(), 3u);
+    using Lines = std::vector<std::string>;
     EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()), (Lines{fallback, shortenedLine(fitting + 1 - kept), finished}));
 }
 
