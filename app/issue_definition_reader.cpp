@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 
 #include "pellicor/logging.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -18,12 +19,12 @@ bool readWholeFile(const std::string& path, std::string& bytes)
     // A FIFO would block the run until someone writes to it, and a device
     // such as /dev/zero never ends: only a regular file is opened.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
         return false;
     struct FileClose {
         void operator()(std::FILE* f) const noexcept { std::fclose(f); }
     };
-    std::unique_ptr<std::FILE, FileClose> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileClose> file(platform::openFile(path, "rb"));
     if (!file)
         return false;
     char chunk[1 << 16];

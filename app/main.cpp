@@ -1,8 +1,10 @@
+#include "platform/program_entry.h"
+
 #include <exception>
 
 #include "app/run.h"
 
-int main(int argc, char* argv[])
+int programMain(int argc, char* argv[])
 {
     try {
         return run(argc, argv);

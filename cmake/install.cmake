@@ -3,7 +3,7 @@
 #   Development  the libraries a host product shares with us: headers, static
 #                libraries, the CMake package Pellicor and a pkg-config file each
 #   find_package(Pellicor CONFIG REQUIRED)
-#   target_link_libraries(host PRIVATE Pellicor::logging Pellicor::config)
+#   target_link_libraries(host PRIVATE Pellicor::logging Pellicor::config Pellicor::report)
 include(CMakePackageConfigHelpers)
 
 set(PELLICOR_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Pellicor)
@@ -11,11 +11,11 @@ set(PELLICOR_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 # The platform library travels along: the static libraries need it at link time.
 set_target_properties(pellicor_platform PROPERTIES EXPORT_NAME platform)
-install(TARGETS pellicor_logging pellicor_config pellicor_platform
+install(TARGETS pellicor_logging pellicor_config pellicor_report pellicor_platform
     EXPORT PellicorTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES logging/include/pellicor/logging.h config/include/pellicor/config.h
+install(FILES logging/include/pellicor/logging.h config/include/pellicor/config.h report/include/pellicor/report.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pellicor
     COMPONENT Development)
 
@@ -44,7 +44,7 @@ foreach(lib IN LISTS CMAKE_DL_LIBS)
     string(APPEND PC_DL_LIBS " -l${lib}")
 endforeach()
 string(STRIP "${PC_DL_LIBS}" PC_DL_LIBS)
-foreach(library logging config)
+foreach(library logging config report)
     configure_file(cmake/pkgconfig/pellicor-${library}.pc.in
         ${PROJECT_BINARY_DIR}/pkgconfig/pellicor-${library}.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/pellicor-${library}.pc

@@ -2,12 +2,10 @@
 
 #include <sstream>
 
+#include "pellicor/config.h"
 #include "pellicor/logging.h"
 
 namespace tvk {
-
-const int moduleCFG = loggerModule("CFG ");
-const int moduleOCFG = loggerModule("OCFG");
 
 // One log line from its parts, composed only when the level lets it through.
 template <typename... Parts>

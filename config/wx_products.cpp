@@ -2,7 +2,8 @@
 
 namespace tvk {
 
-const WxProductInfo wxProductTable[wxProductCount] = {
+// constexpr: the table is in place before any static initialiser of a host runs.
+constexpr WxProductInfo wxProductTable[wxProductCount] = {
     {6, "GCV", "Cb Tops FCST", 0, "CONV", "Convection", "Cb Tops FCST", 200, false, false},
     {4, "AWX", "Airport Wx", 1, "DATIS", "DATISTi", "DATIS", 650, true, true},
     {0, "RDR", "Radar", 2, "NEXRAD", "MetRadar", "Radar US", 1150, true, false},
@@ -19,10 +20,6 @@ const WxProductInfo wxProductTable[wxProductCount] = {
     {9, "PRP", "PIREP", 13, "PIREPS", "PIREPS", "PIREP", 500, true, true},
 };
 
-const std::string tileListA = "21-11,22-10,22-11,23-10,23-11,";
-const std::string tileListB = "26-5,26-6,";
-const std::string tileListC = "24-0,24-1,24-2,24-3,24-4,25-0,25-1,25-2,25-3,25-4,26-0,26-1,26-2,26-3,26-4,27-0,27-1,";
-
 int wxProductIdByName(const std::string& name)
 {
     for (const WxProductInfo& product : wxProductTable) {
@@ -34,12 +31,19 @@ int wxProductIdByName(const std::string& name)
 
 const std::string& wxProductNameById(int id)
 {
-    static const std::string none;
-    for (const WxProductInfo& product : wxProductTable) {
-        if (product.id == id)
-            return product.name;
+    // Made on the first call, whenever that is, and never destroyed: callers
+    // may keep the reference past every static destructor.
+    static const std::string* const names = [] {
+        auto* made = new std::string[wxProductCount + 1];
+        for (int row = 0; row < wxProductCount; ++row)
+            made[row] = std::string(wxProductTable[row].name);
+        return made;
+    }();
+    for (int row = 0; row < wxProductCount; ++row) {
+        if (wxProductTable[row].id == id)
+            return names[row];
     }
-    return none;
+    return names[wxProductCount];
 }
 
 } // namespace tvk

@@ -1,6 +1,7 @@
 #include "pellicor/config.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,10 +32,35 @@ struct XmlCharFree {
 };
 using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharFree>;
 
+// Compares the name as the file spells it: "a:b" matches an element b in a
+// declared namespace of prefix a, and an element whose prefix is declared
+// nowhere, which the parser names "a:b" as a whole.
 bool hasName(xmlNodePtr node, const std::string& name)
 {
     const char* own = reinterpret_cast<const char*>(node->name);
-    return node->type == XML_ELEMENT_NODE && own != nullptr && name.compare(own) == 0;
+    if (node->type != XML_ELEMENT_NODE || own == nullptr)
+        return false;
+    const char* prefix = node->ns != nullptr ? reinterpret_cast<const char*>(node->ns->prefix) : nullptr;
+    if (prefix == nullptr)
+        return name.compare(own) == 0;
+    const std::size_t length = std::strlen(prefix);
+    return name.size() > length && name.compare(0, length, prefix) == 0 && name[length] == ':'
+           && name.compare(length + 1, std::string::npos, own) == 0;
+}
+
+// A new element named name, with its literal text if any, as parent's last
+// child. It is saved under the name as given: a prefix declared in the file
+// binds it on the next load, where hasName() still finds it. Unlike
+// xmlNewTextChild, it does not take the parent's namespace, under which an
+// unprefixed name would read back as another.
+xmlNodePtr appendElement(xmlNodePtr parent, const std::string& name, const xmlChar* text)
+{
+    xmlNodePtr element = xmlNewDocRawNode(parent->doc, nullptr, BAD_CAST name.c_str(), text);
+    if (element != nullptr && xmlAddChild(parent, element) == nullptr) {
+        xmlFreeNode(element);
+        return nullptr;
+    }
+    return element;
 }
 
 std::string textOf(xmlNodePtr element)
@@ -48,7 +74,8 @@ std::string textOf(xmlNodePtr element)
 bool readConfigFile(const std::string& path, std::string& bytes, std::string& reason, bool& unreadable)
 {
     std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
+    const fs::path file = fs::u8path(path);
+    const fs::file_status status = fs::status(file, ec);
     if (!fs::exists(status)) {
         reason = "no such file";
         return false;
@@ -62,14 +89,14 @@ bool readConfigFile(const std::string& path, std::string& bytes, std::string& re
         return false;
     }
     unreadable = true;
-    const std::uintmax_t size = fs::file_size(path, ec);
+    const std::uintmax_t size = fs::file_size(file, ec);
     if (ec || size > maxFileSize) {
         reason = ec ? "cannot be read" : "is larger than " + std::to_string(maxFileSize) + " bytes";
         return false;
     }
     // One read of the size just taken: a byte at a time through stream
     // iterators took a tenth of loading a 1 MB file.
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     bytes.resize(static_cast<std::size_t>(size));
     in.read(&bytes[0], static_cast<std::streamsize>(size));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
@@ -222,15 +249,15 @@ bool XMLConfigManager::save()
 bool XMLConfigManager::keepUnreadableFile()
 {
     std::error_code ec;
-    if (!fs::is_regular_file(fileName, ec)) {
+    if (!fs::is_regular_file(fs::u8path(fileName), ec)) {
         fileUnreadable = false;
         return true;
     }
     for (int n = 0; n < 1000; ++n) {
         const std::string copy = fileName + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
-        if (fs::exists(fs::symlink_status(copy, ec)))
+        if (fs::exists(fs::symlink_status(fs::u8path(copy), ec)))
             continue;
-        if (fs::copy_file(fileName, copy, fs::copy_options::none, ec)) {
+        if (fs::copy_file(fs::u8path(fileName), fs::u8path(copy), fs::copy_options::none, ec)) {
             fileUnreadable = false;
             logLine(moduleCFG, 4, "XMLConfigManager: ", fileName, " could not be read; its old contents are kept in ",
                     copy);
@@ -239,7 +266,7 @@ bool XMLConfigManager::keepUnreadableFile()
         if (ec == std::errc::file_exists)
             continue;
         const std::string failure = ec.message();
-        fs::remove(copy, ec);
+        fs::remove(fs::u8path(copy), ec);
         logLine(moduleCFG, 3, "Failed to save ", fileName, ": cannot keep its unreadable contents in ", copy, ": ",
                 failure);
         return false;
@@ -329,7 +356,7 @@ bool XMLConfigManager::writeValue(const std::string& key, const std::string& tex
     std::string value = text;
     if (accessKey(sectionNode, key, value, mode))
         return true;
-    xmlNewTextChild(sectionNode, nullptr, BAD_CAST key.c_str(), BAD_CAST resolveReferences(text).c_str());
+    appendElement(sectionNode, key, BAD_CAST resolveReferences(text).c_str());
     return false;
 }
 
@@ -369,7 +396,7 @@ xmlNodePtr XMLConfigManager::findSection(xmlNodePtr node, const std::string& sec
                     ": it is no XML name");
             return nullptr;
         }
-        found = xmlNewChild(node, nullptr, BAD_CAST head.c_str(), nullptr);
+        found = appendElement(node, head, nullptr);
         if (found == nullptr)
             return nullptr;
     }

@@ -107,7 +107,10 @@ bool isStorableText(const std::string& text)
 
 bool isElementName(const std::string& name)
 {
-    return !name.empty() && isStorableText(name) && xmlValidateNCName(BAD_CAST name.c_str(), 0) == 0;
+    // A name with more than one colon, or the reserved prefix "xmlns", is
+    // an XML name the parser would read back under another name.
+    return !name.empty() && isStorableText(name) && xmlValidateQName(BAD_CAST name.c_str(), 0) == 0
+           && name.compare(0, 6, "xmlns:") != 0;
 }
 
 std::string resolveReferences(const std::string& text)

@@ -8,7 +8,8 @@ namespace tvk {
 
 // Well-formed UTF-8 made only of characters XML 1.0 allows.
 bool isStorableText(const std::string& text);
-// Usable as an element name that reads back the same (no namespace prefix).
+// Usable as an element name that reads back the same: a name with or
+// without one prefix ("a:b").
 bool isElementName(const std::string& name);
 // The text with "&amp;", "&lt;", "&gt;", "&quot;", "&apos;" and character
 // references replaced by their characters; any other "&" stays as it is.

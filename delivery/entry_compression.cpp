@@ -1,5 +1,6 @@
 #include "delivery/entry_compression.h"
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -45,7 +46,7 @@ uLong deflatedSize(const std::string& data, int level)
 
 bool readSample(const std::string& path, std::string& sample)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in.seekg(0, std::ios::end))
         return false;
     const std::streamoff size = in.tellg();

@@ -7,8 +7,10 @@ bool isUnreserved(unsigned char c)
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
         return true;
     switch (c) {
+    // No ",": xdg-email hands the URL to Thunderbird inside a comma-separated
+    // -compose list without decoding it, and a bare comma there cuts the field.
     case '-': case '.': case '_': case '~': case '!': case '$': case '\'':
-    case '(': case ')': case '*': case ',': case ';': case ':': case '@': case '/':
+    case '(': case ')': case '*': case ';': case ':': case '@': case '/':
         return true;
     default:
         return false;

@@ -101,3 +101,5 @@ constexpr MapiULong MAPI_USER_ABORT = 1;
 constexpr MapiULong MAPI_E_FAILURE = 2;
 constexpr MapiULong MAPI_E_LOGIN_FAILURE = 3;
 constexpr MapiULong MAPI_E_ATTACHMENT_NOT_FOUND = 11;
+constexpr MapiULong MAPI_E_TEXT_TOO_LARGE = 18;
+constexpr MapiULong MAPI_E_NOT_SUPPORTED = 26;

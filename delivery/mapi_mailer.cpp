@@ -3,6 +3,7 @@
 #include "delivery/main_log.h"
 #include "delivery/utf16.h"
 #include "pellicor/logging.h"
+#include "platform/code_page.h"
 
 namespace {
 
@@ -52,13 +53,20 @@ bool MapiMailer::send(const ReportRequest& request)
     if (mapiSendMail == nullptr)
         return false;
 
-    setRecipient(request.mailAddress);
+    // The narrow entry point reads the ANSI code page, which is UTF-8 for
+    // this program wherever the system honours its manifest.
+    if (mapiSendMailW == nullptr)
+        narrowRequest = {platform::toNarrowCodePage(request.mailAddress), platform::toNarrowCodePage(request.subject),
+                         platform::toNarrowCodePage(request.body), platform::toNarrowCodePage(request.attachZip)};
+    const ReportRequest& fields = mapiSendMailW == nullptr ? narrowRequest : request;
+
+    setRecipient(fields.mailAddress);
     attachment = MapiFileDesc{};
     attachment.nPosition = 0xFFFFFFFFu;
-    attachment.lpszPathName = text(request.attachZip);
+    attachment.lpszPathName = text(fields.attachZip);
     // The client shows this name, whatever the file is called on disk.
     attachment.lpszFileName = attachmentDisplayName;
-    setMessage(request.subject, request.body, attachment);
+    setMessage(fields.subject, fields.body, attachment);
 
     const MapiULong code = mapiSendMailW != nullptr ? sendWide()
                                                     : mapiSendMail(0, 0, &message, MAPI_LOGON_UI | MAPI_DIALOG, 0);

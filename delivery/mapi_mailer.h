@@ -41,6 +41,7 @@ private:
     MapiSendMailFunction mapiSendMail = nullptr;
     MapiSendMailWFunction mapiSendMailW = nullptr;
     WideMail wide;
+    ReportRequest narrowRequest;  // what the narrow records point at
 };
 
 // Logs what a MAPISendMail result means; true when the mail is dealt with.

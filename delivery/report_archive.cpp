@@ -63,9 +63,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileClose>;
 FilePtr openRegularFile(const std::string& path)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
         return nullptr;
-    return FilePtr(std::fopen(path.c_str(), "rb"));
+    return FilePtr(platform::openFile(path, "rb"));
 }
 
 } // namespace
@@ -135,7 +135,7 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
 
 void buildReportArchive(const std::string& archivePath)
 {
-    std::remove(archivePath.c_str());
+    platform::removeFile(archivePath);
     const char* const logSuffixes[] = {"-0.", "-1.", "-2.", "-prev.0.", "-prev.1.", "-prev.2."};
     for (const char* suffix : logSuffixes)
         addFileToZip(archivePath, diagnosticLogName(suffix), "");

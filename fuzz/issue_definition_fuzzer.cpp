@@ -1,6 +1,8 @@
 // Whatever bytes lie in the issue-definition file, the reader gives a
 // request with a recipient and a subject, or one of its own errors; the
-// file stays as it was, and every field survives the wide MAPI route.
+// file stays as it was, and every field survives the wide MAPI route. What
+// it read, a host writes back through Pellicor::report, and the reader then
+// gives the same four fields.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include "app/issue_definition_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "pellicor/logging.h"
+#include "pellicor/report.h"
 
 using namespace fuzz_support;
 
@@ -42,5 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(!request.mailAddress.empty() && !request.subject.empty(), "a request without recipient or subject");
     for (const std::string* field : {&request.mailAddress, &request.subject, &request.body, &request.attachZip})
         require(isValidUtf8(*field), "a field that is no UTF-8: " + *field);
+
+    const std::string written = scratch().file("written.xml");
+    require(pellicor::writeIssueFile(written, {request.mailAddress, request.subject, request.body, request.attachZip},
+                                     error),
+            "a request the report library cannot write: " + error);
+    ReportRequest again;
+    IssueDefinitionReader reader;
+    reader.read(written, again);
+    require(again.mailAddress == request.mailAddress && again.subject == request.subject && again.body == request.body
+                && again.attachZip == request.attachZip,
+            "a field changed on its way through the report library");
     return 0;
 }

@@ -27,7 +27,7 @@ int hexValue(char c)
 // Decodes a field, failing on anything an escaped field must not hold.
 std::string decodeField(const std::string& field)
 {
-    static const std::string unreserved = "-._~!$'()*,;:@/";
+    static const std::string unreserved = "-._~!$'()*;:@/";
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
         const char c = field[i];

@@ -39,11 +39,18 @@ Logger::Logger() : defaultWriter(new LoggerCoutWriter) {}
 
 Logger::~Logger() = default;
 
+namespace {
+
+// Constant-initialised (std::mutex has a constexpr constructor), so a host
+// may call getInstance() from its own static initialisers.
+std::mutex instanceMutex;
+Logger* instance = nullptr;
+
+} // namespace
+
 Logger* Logger::getInstance()
 {
-    static std::mutex creation;
-    static Logger* instance = nullptr;
-    std::lock_guard<std::mutex> lock(creation);
+    std::lock_guard<std::mutex> lock(instanceMutex);
     if (!instance)
         instance = new Logger;
     return instance;
@@ -200,6 +207,9 @@ LoggerCoutWriter::~LoggerCoutWriter() = default;
 
 void LoggerCoutWriter::write(Logger& logger, const std::string& message, int module, int level)
 {
+    // A host may log from its own static initialisers, before the <iostream>
+    // of this file has made std::cout.
+    static const std::ios_base::Init streams;
     std::ostream& out = std::cout;
     if (out.bad())
         out.clear();
@@ -211,8 +221,8 @@ void LoggerCoutWriter::write(Logger& logger, const std::string& message, int mod
 LoggedException::LoggedException(const std::string& message) : std::runtime_error(message)
 {
     Logger* logger = Logger::getInstance();
-    if (logger->isEnabled(Logger::MODULE_MAIN, 3))
-        logger->log("Exception: " + message + "\n", Logger::MODULE_MAIN, 3);
+    if (logger->isEnabled(Logger::MODULE_MAIN, Logger::levelError))
+        logger->log("Exception: " + message + "\n", Logger::MODULE_MAIN, Logger::levelError);
 }
 
 LoggedException::LoggedException(const char* message) : LoggedException(std::string(message)) {}

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/utf16_win.h"
+
 namespace platform {
 
 namespace {
@@ -43,7 +45,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
     HandlePtr file;
     for (int attempt = 0; attempt < 100 && !file; ++attempt) {
         temporary = path + ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
-        HANDLE created = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE created = ::CreateFileW(toWide(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created != INVALID_HANDLE_VALUE) {
             file.reset(created);
@@ -60,14 +62,15 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
     if (!writeAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
         error = describeLastError("cannot write " + temporary);
         file.reset();
-        ::DeleteFileA(temporary.c_str());
+        ::DeleteFileW(toWide(temporary).c_str());
         return false;
     }
     file.reset();
     // Unlike rename(), this replaces a file that exists.
-    if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(toWide(temporary).c_str(), toWide(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = describeLastError("cannot replace " + path);
-        ::DeleteFileA(temporary.c_str());
+        ::DeleteFileW(toWide(temporary).c_str());
         return false;
     }
     return true;

@@ -3,17 +3,19 @@
 #include <windows.h>
 #include <vector>
 
+#include "platform/utf16_win.h"
+
 namespace platform {
 
 std::string executableDirectory()
 {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
         if (n < buffer.size()) {
-            std::string path(buffer.data(), n);
+            const std::string path = fromWide(buffer.data(), n);
             std::string::size_type slash = path.find_last_of("\\/");
             return slash == std::string::npos ? std::string() : path.substr(0, slash);
         }
@@ -23,7 +25,7 @@ std::string executableDirectory()
 
 void* openLibraryHandle(const std::string& name)
 {
-    return reinterpret_cast<void*>(::LoadLibraryA(name.c_str()));
+    return reinterpret_cast<void*>(::LoadLibraryW(toWide(name).c_str()));
 }
 
 void* findLibrarySymbol(void* handle, const char* name)

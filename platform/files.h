@@ -10,6 +10,13 @@ namespace platform {
 // processes read and write the file meanwhile. nullptr when it cannot.
 std::FILE* openSharedForWriting(const std::string& path);
 
+// fopen with a path in UTF-8, which is how every path in this program is
+// written, whatever the system's own code page.
+std::FILE* openFile(const std::string& path, const char* mode);
+
+// Deletes one file; false when it was not there or cannot go.
+bool removeFile(const std::string& path);
+
 // The write position of an open stream, or -1 when it has none.
 long long writePosition(std::FILE* file);
 

@@ -15,6 +15,16 @@ std::FILE* openSharedForWriting(const std::string& path)
     return std::fopen(path.c_str(), "w");
 }
 
+std::FILE* openFile(const std::string& path, const char* mode)
+{
+    return std::fopen(path.c_str(), mode);
+}
+
+bool removeFile(const std::string& path)
+{
+    return std::remove(path.c_str()) == 0;
+}
+
 long long writePosition(std::FILE* file)
 {
     return file ? static_cast<long long>(ftello(file)) : -1;

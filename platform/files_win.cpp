@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/utf16_win.h"
+
 namespace platform {
 
 const char pathSeparator = '\\';
@@ -14,7 +16,17 @@ const char pathSeparator = '\\';
 std::FILE* openSharedForWriting(const std::string& path)
 {
     // Shared for reading and writing, so a user can open the log while a run goes on.
-    return ::_fsopen(path.c_str(), "w", _SH_DENYNO);
+    return ::_wfsopen(toWide(path).c_str(), L"w", _SH_DENYNO);
+}
+
+std::FILE* openFile(const std::string& path, const char* mode)
+{
+    return ::_wfopen(toWide(path).c_str(), toWide(mode).c_str());
+}
+
+bool removeFile(const std::string& path)
+{
+    return ::_wremove(toWide(path).c_str()) == 0;
 }
 
 long long writePosition(std::FILE* file)
@@ -36,7 +48,7 @@ long long storedTextSize(const std::string& text)
 
 bool makeDirectory(const std::string& path)
 {
-    return ::_mkdir(path.c_str()) == 0;
+    return ::_wmkdir(toWide(path).c_str()) == 0;
 }
 
 bool localTime(std::time_t t, std::tm& out)
@@ -46,9 +58,8 @@ bool localTime(std::time_t t, std::tm& out)
 
 bool currentDirectory(std::string& out)
 {
-    // The ANSI call stops at MAX_PATH; the wide one does not. Ask it for the
-    // length first and give the result in the code page the narrow file
-    // calls use.
+    // The ANSI call stops at MAX_PATH and, where the system ignores our
+    // UTF-8 code page, loses every character outside the user's one.
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
         if (needed == 0)
@@ -59,13 +70,8 @@ bool currentDirectory(std::string& out)
             return false;
         if (written >= wide.size())
             continue;  // the directory changed between the two calls
-        int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(written), nullptr, 0, nullptr,
-                                          nullptr);
-        if (bytes <= 0)
-            return false;
-        out.assign(static_cast<std::size_t>(bytes), '\0');
-        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(written), &out[0], bytes, nullptr, nullptr);
-        return true;
+        out = fromWide(wide.data(), written);
+        return !out.empty();
     }
     return false;
 }

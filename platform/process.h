@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,50 @@ struct ProcessOutcome {
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options = {});
 
+// A program started without waiting for it. Dropping the object leaves the
+// program running: on POSIX a background thread then reaps it, so no zombie
+// is left behind; on Windows only the handle is closed.
+class StartedProcess {
+public:
+    StartedProcess() = default;
+    ~StartedProcess() { release(); }
+    StartedProcess(StartedProcess&& other) noexcept : id_(other.id_) { other.id_ = 0; }
+    StartedProcess& operator=(StartedProcess&& other) noexcept
+    {
+        if (this != &other) {
+            release();
+            id_ = other.id_;
+            other.id_ = 0;
+        }
+        return *this;
+    }
+    StartedProcess(const StartedProcess&) = delete;
+    StartedProcess& operator=(const StartedProcess&) = delete;
+
+    explicit operator bool() const { return id_ != 0; }
+    // Waits at most timeout for the program to end; Exited with its status
+    // (128 + signal number on POSIX) or StillRunning. Once it has ended the
+    // object is empty.
+    ProcessOutcome waitFor(std::chrono::milliseconds timeout);
+
+private:
+    friend StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error);
+    void release() noexcept;
+    std::intptr_t id_ = 0;  // the pid on POSIX, the process handle on Windows
+};
+
+// Starts the program at path argv[0] (not looked up in PATH) with each
+// element one argument and no shell in between, and returns at once with the
+// started program. An empty object, and the reason in error, when it cannot
+// be started (no such file, not executable, arguments not UTF-8 on Windows).
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error);
+
 // The caller's environment as "NAME=value" entries.
 std::vector<std::string> currentEnvironment();
+
+// Sets one variable of this process's environment, which the programs it
+// starts inherit; false when the system refuses.
+bool setEnvironmentVariable(const std::string& name, const std::string& value);
 
 // What separates the directories of PATH.
 extern const char pathListSeparator;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -95,6 +97,11 @@ std::vector<std::string> currentEnvironment()
     return result;
 }
 
+bool setEnvironmentVariable(const std::string& name, const std::string& value)
+{
+    return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
 bool fitsOneArgument(const std::string& argument)
 {
 #if defined(__linux__)
@@ -160,6 +167,69 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(20));
     }
+}
+
+void StartedProcess::release() noexcept
+{
+    if (id_ == 0)
+        return;
+    const auto pid = static_cast<pid_t>(id_);
+    id_ = 0;
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the ended program stays a zombie until we exit.
+    }
+}
+
+ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
+{
+    ProcessOutcome outcome;
+    if (id_ == 0)
+        return outcome;
+    const auto pid = static_cast<pid_t>(id_);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    awaitExit(pid, deadline);
+    int status = 0;
+    pid_t done = 0;
+    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(20))) {
+        done = ::waitpid(pid, &status, WNOHANG);
+        if (done != 0 && !(done < 0 && errno == EINTR))
+            break;
+        if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+            outcome.status = ProcessOutcome::StillRunning;
+            return outcome;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+    id_ = 0;
+    outcome.status = ProcessOutcome::Exited;
+    outcome.exitCode = done == pid ? exitCodeOf(status) : -1;
+    return outcome;
+}
+
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error)
+{
+    StartedProcess started;
+    if (argv.empty() || argv[0].empty()) {
+        error = "no program to start";
+        return started;
+    }
+    std::vector<char*> args = pointers(argv);
+    pid_t pid = 0;
+    // posix_spawn, not a shell: every argument arrives as it is, and a
+    // program that cannot be run is reported here rather than by the child.
+    const int failure = ::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ);
+    if (failure != 0) {
+        error = "cannot start " + argv[0] + ": " + std::strerror(failure);
+        return started;
+    }
+    started.id_ = pid;
+    return started;
 }
 
 } // namespace platform

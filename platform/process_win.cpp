@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+
+#include "platform/utf16_win.h"
 
 namespace platform {
 namespace {
@@ -59,11 +63,11 @@ HANDLE openInherited(const std::string& path, bool forWriting)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     if (forWriting) {
-        return ::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+        return ::CreateFileW(toWide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 } // namespace
@@ -73,13 +77,20 @@ const char pathListSeparator = ';';
 std::vector<std::string> currentEnvironment()
 {
     std::vector<std::string> result;
-    LPCH block = ::GetEnvironmentStringsA();
+    LPWCH block = ::GetEnvironmentStringsW();
     if (block == nullptr)
         return result;
-    for (const char* entry = block; *entry != '\0'; entry += result.back().size() + 1)
-        result.emplace_back(entry);
-    ::FreeEnvironmentStringsA(block);
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wcslen(entry) + 1)
+        result.push_back(fromWide(entry, std::wcslen(entry)));
+    ::FreeEnvironmentStringsW(block);
     return result;
+}
+
+bool setEnvironmentVariable(const std::string& name, const std::string& value)
+{
+    // _wputenv_s keeps the C runtime's copy and the process's block alike,
+    // and takes names and values outside the ANSI code page.
+    return ::_wputenv_s(toWide(name).c_str(), toWide(value).c_str()) == 0;
 }
 
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
@@ -89,17 +100,19 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     if (argv.empty())
         return outcome;
 
-    std::string commandLine;
+    std::string narrowCommandLine;
     for (const std::string& argument : argv)
-        commandLine += (commandLine.empty() ? "" : " ") + quoteArgument(argument);
+        narrowCommandLine += (narrowCommandLine.empty() ? "" : " ") + quoteArgument(argument);
+    std::wstring commandLine = toWide(narrowCommandLine);
 
-    std::string environment;
+    std::wstring environment;
     for (const std::string& entry : options.environment)
-        environment += entry + '\0';
-    environment += '\0';
+        environment += toWide(entry) + L'\0';
+    environment += L'\0';
+    const std::wstring workingDirectory = toWide(options.workingDirectory);
 
     UniqueHandle input, output, error;
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     const bool redirect = !options.standardInput.empty() || !options.standardOutput.empty()
                           || !options.standardError.empty();
@@ -120,10 +133,10 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     }
 
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, redirect ? TRUE : FALSE, CREATE_NO_WINDOW,
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, redirect ? TRUE : FALSE,
+                          CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
                           options.environment.empty() ? nullptr : &environment[0],
-                          options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
-                          &process))
+                          workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process))
         return outcome;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
@@ -138,6 +151,80 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     outcome.status = ProcessOutcome::Exited;
     outcome.exitCode = static_cast<int>(code);
     return outcome;
+}
+
+namespace {
+
+// UTF-8 to UTF-16; false when text is no well-formed UTF-8.
+bool widen(const std::string& text, std::wstring& wide)
+{
+    wide.clear();
+    if (text.empty())
+        return true;
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (length <= 0)
+        return false;
+    wide.resize(static_cast<std::size_t>(length));
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, &wide[0], length) == length;
+}
+
+} // namespace
+
+void StartedProcess::release() noexcept
+{
+    if (id_ != 0)
+        ::CloseHandle(reinterpret_cast<HANDLE>(id_));
+    id_ = 0;
+}
+
+ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
+{
+    ProcessOutcome outcome;
+    if (id_ == 0)
+        return outcome;
+    const HANDLE process = reinterpret_cast<HANDLE>(id_);
+    const auto waitMs = timeout.count() < 0 ? 0 : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
+    if (::WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0) {
+        outcome.status = ProcessOutcome::StillRunning;
+        return outcome;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    outcome.status = ProcessOutcome::Exited;
+    outcome.exitCode = static_cast<int>(code);
+    release();
+    return outcome;
+}
+
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error)
+{
+    StartedProcess started;
+    if (argv.empty() || argv[0].empty()) {
+        error = "no program to start";
+        return started;
+    }
+    std::string commandLine;
+    for (const std::string& argument : argv)
+        commandLine += (commandLine.empty() ? "" : " ") + quoteArgument(argument);
+    std::wstring program, wideCommandLine;
+    if (!widen(argv[0], program) || !widen(commandLine, wideCommandLine)) {
+        error = "cannot start " + argv[0] + ": its name or an argument is no UTF-8";
+        return started;
+    }
+    // The wide call: names outside the ANSI code page reach the program
+    // intact, and the program's path is taken as it is, never searched for.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        error = "cannot start " + argv[0] + ": Windows error " + std::to_string(::GetLastError());
+        return started;
+    }
+    ::CloseHandle(process.hThread);
+    started.id_ = reinterpret_cast<std::intptr_t>(process.hProcess);
+    return started;
 }
 
 } // namespace platform

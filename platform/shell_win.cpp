@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/utf16_win.h"
+
 namespace platform {
 namespace {
 
@@ -27,7 +29,7 @@ bool runsUnderWine()
 
 std::intptr_t shellOpen(const std::string& url)
 {
-    HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOW);
+    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, toWide(url).c_str(), nullptr, nullptr, SW_SHOW);
     return reinterpret_cast<std::intptr_t>(result);
 }
 

@@ -11,7 +11,7 @@ set -euo pipefail
 packages=(
     ca-certificates cmake ninja-build g++ make pkg-config dpkg-dev file
     libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev nlohmann-json3-dev
-    xdg-utils
+    xdg-utils doxygen
     clang libclang-rt-14-dev
 )
 

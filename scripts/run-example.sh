@@ -13,7 +13,8 @@ scratch=$(mktemp -d)
 cp examples/issue-report.xml examples/report.zip "$scratch/"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     export PATH="$root/scripts/stand-in:$PATH"
-    echo "No desktop here: stand-ins for xdg-email and xdg-open show what the mail client would get."
+    while IFS= read -r variable; do export "${variable?}"; done < <(scripts/stand-in/make-desktop "$scratch/desktop")
+    echo "No desktop here: stand-ins for the mail client and xdg-open show what they would get."
 fi
 echo "Running: pellicor issue-report.xml   (in $scratch)"
 echo

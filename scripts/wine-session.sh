@@ -3,6 +3,10 @@
 # Expects scripts/build-windows-deps.sh --with-wine to have installed Wine.
 export WINEPREFIX=${WINEPREFIX:-/var/cache/pellicor/wineprefix}
 export WINEDEBUG=-all
+# Wine maps Unix file names through the locale's character set: without a
+# UTF-8 one, a name outside ASCII cannot reach a Windows program intact.
+# C.UTF-8 exists on every Debian system.
+export LC_ALL=C.UTF-8
 # Skip the .NET and Gecko installers when the prefix is first made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"

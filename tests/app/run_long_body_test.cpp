@@ -16,7 +16,7 @@ using namespace testing_support;
 namespace {
 
 // What every URL of these runs starts with, the ask for the archive included.
-const std::string head = "mailto:support@example.com?subject=Blank%20map&body=Please,%20attach%20the%20file%20"
+const std::string head = "mailto:support@example.com?subject=Blank%20map&body=Please%2C%20attach%20the%20file%20"
                          "C:%5CMy%20Dir%5Creport.zip%0D%0A";
 // The last lines of a run that ends on the mailto route.
 const std::string fallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";

@@ -34,7 +34,7 @@ protected:
     std::string opened() const { return sandbox.workFile("opened.txt"); }
 
     ProgramSandbox sandbox;
-    const std::string url = "mailto:support@example.com?subject=Blank%20map&body=Please,%20attach%20the%20file%20C:%5CMy"
+    const std::string url = "mailto:support@example.com?subject=Blank%20map&body=Please%2C%20attach%20the%20file%20C:%5CMy"
                             "%20Dir%5Creport.zip%0D%0AIt%26s%0D%0Ablank";
 };
 
@@ -99,8 +99,8 @@ TEST_F(RunMailtoTest, CrashReportAsksForTheArchiveByHand)
     const std::string url = readFile(opened());
     const std::string archive = escapeMailtoUrl(sandbox.workFile("report.zip"));
     EXPECT_EQ(url.rfind("mailto:?subject=QXF%20feedback:%20Issue%20Report%20from%20user%20with%20license%20None"
-                        "&body=Please,%20attach%20the%20file%20"
-                            + archive + "%0D%0APlease,%20describe%20the%20issue%20here,%20thank%20you.%0D%0A",
+                        "&body=Please%2C%20attach%20the%20file%20"
+                            + archive + "%0D%0APlease%2C%20describe%20the%20issue%20here%2C%20thank%20you.%0D%0A",
                         0),
               0u)
         << url;

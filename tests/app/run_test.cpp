@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/fake_mapi_record.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
@@ -49,8 +50,9 @@ TEST_F(RunTest, RefusesAnythingButOneArgument)
 
 TEST_F(RunTest, EndsOnAFileItCannotParse)
 {
-    for (const std::string& argument : {std::string("missing.xml"), std::string(""), std::string("--Crash"),
-                                        std::string(" --crash"), std::string("-crash"), std::string("--crash ")}) {
+    for (const std::string& argument :
+         {std::string("missing.xml"), std::string("St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml"), std::string(""),
+          std::string("--Crash"), std::string(" --crash"), std::string("-crash"), std::string("--crash ")}) {
         RunResult result = sandbox.run({argument});
         EXPECT_TRUE(isFailureStatus(result.exitCode)) << argument;
         EXPECT_EQ(result.log, failedWith("Failed to parse issue confix XML" + argument)) << argument;
@@ -94,6 +96,37 @@ TEST_F(RunTest, MailsThroughSimpleMapiWhenTheClientTakesIt)
     EXPECT_NE(handed.find("file.lpszPathName 10 report.zip\n"), std::string::npos) << handed;
     // The issue file is only read.
     EXPECT_EQ(readFile(sandbox.workFile("issue.xml")), validIssue);
+}
+
+TEST_F(RunTest, HandsEveryNameAndTextOverIntactThroughEitherEntryPoint)
+{
+    // Outside ASCII and outside code page 1252, as the folder the suite runs in.
+    const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
+    const std::string archive = sandbox.workFile("Bericht J\xC3\xB6s\xC3\xA9 \xE6\x9D\xB1\xE4\xBA\xAC.zip");
+    const std::string subject = "Karte leer \xE2\x80\x93 M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
+    const std::string body =
+        "Gr\xC3\xBC\xC3\x9F" "e aus Z\xC3\xBCrich\n\xE6\x9D\xB1\xE4\xBA\xAC \xE2\x9C\x93 \xF0\x9F\x97\xBA";
+    writeFile(archive, "PK");
+    const std::string issue = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>"
+                              "<MailAddress>support@example.com</MailAddress><Subject>" + subject + "</Subject>"
+                              "<Body>" + body + "</Body><AttachZip>" + archive + "</AttachZip></IssueReport>\n";
+    writeFile(sandbox.workFile(issueFile), issue);
+    sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RECORD", sandbox.workFile("mapi.txt"));
+
+    // The wide entry gets exact UTF-16, the narrow one the UTF-8 that is the
+    // program's ANSI code page.
+    for (const auto& [provider, entry] : {std::pair{FAKE_MAPI_PATH, "MAPISendMail"},
+                                          std::pair{FAKE_MAPI_WIDE_PATH, "MAPISendMailW"}}) {
+        sandbox.addProvider(provider);
+        RunResult result = sandbox.run({issueFile});
+        EXPECT_EQ(result.exitCode, 0) << result.rawLog;
+        const FakeMapiRecord mail = parseFakeMapiRecord(readFile(sandbox.workFile("mapi.txt")));
+        EXPECT_EQ(recordedField(mail, "entry"), entry);
+        EXPECT_EQ(recordedField(mail, "message.lpszSubject"), subject) << entry;
+        EXPECT_EQ(recordedField(mail, "message.lpszNoteText"), body) << entry;
+        EXPECT_EQ(recordedField(mail, "file.lpszPathName"), archive) << entry;
+        EXPECT_EQ(readFile(sandbox.workFile(issueFile)), issue);
+    }
 }
 
 TEST_F(RunTest, ACancelledDialogIsNoFailure)

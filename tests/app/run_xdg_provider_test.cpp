@@ -1,31 +1,72 @@
-// Runs with the Linux Simple MAPI provider beside the program and a
-// stand-in for xdg-email on PATH: the caller's records as the provider reads them.
+// Runs with the Linux Simple MAPI provider beside the program, the real
+// xdg-mime and xdg-open, and a recording stand-in as the desktop's mailto:
+// handler: what the user's mail client, or web browser, is handed.
 
 #include <gtest/gtest.h>
 
+#include "tests/support/mail_handler_desktop.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
 using Lines = std::vector<std::string>;
 
-TEST(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
-{
+namespace {
+
+class RunXdgProviderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        sandbox.addProvider(XDG_MAPI_PATH);
+        for (const auto& [name, value] : desktop.environment())
+            sandbox.setEnvironment(name, value);
+        writeFile(sandbox.workFile("report.zip"), "PK zipped");
+        writeFile(sandbox.workFile("issue.xml"),
+                  "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
+                  "<Body>It&amp;s blank</Body><AttachZip>report.zip</AttachZip></IssueReport>");
+    }
+
     ProgramSandbox sandbox;
-    sandbox.addProvider(XDG_MAPI_PATH);
-    sandbox.addStandIn("xdg-email", "#!/bin/sh\nprintf '%s\\n' \"$@\" > args.txt\n");
-    sandbox.setEnvironment("XDG_CACHE_HOME", sandbox.workFile("cache"));
-    writeFile(sandbox.workFile("report.zip"), "PK zipped");
-    writeFile(sandbox.workFile("issue.xml"),
-              "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
-              "<Body>It&amp;s blank</Body><AttachZip>report.zip</AttachZip></IssueReport>");
+    TempDir tree;
+    MailHandlerDesktop desktop{tree.path()};
+};
+
+} // namespace
+
+TEST_F(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
+{
+    desktop.setHandler("thunderbird.desktop", desktop.bin + "/thunderbird %u");
+    desktop.addRecordingProgram("thunderbird");
 
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log[1], " [MAIN:INFO] MAPI report sent");
-    const Lines args = splitLines(readFile(sandbox.workFile("args.txt")));
-    ASSERT_EQ(args.size(), 4u);
-    EXPECT_EQ(args[1], "--attach");
-    EXPECT_EQ(readFile(args[2]), "PK zipped");
-    EXPECT_EQ(args[2].substr(args[2].size() - 8), "/log.zip");
-    EXPECT_EQ(args[3], "mailto:support@example.com?subject=Blank%20map&body=It%26s%20blank");
+    EXPECT_EQ(result.log.at(1), " [MAIN:INFO] MAPI report sent");
+    const Lines args = desktop.recordedArguments();
+    ASSERT_EQ(args.size(), 2u);
+    EXPECT_EQ(args[0], "-compose");
+    const std::string field = "attachment=file://";
+    const auto at = args[1].find(field);
+    ASSERT_NE(at, std::string::npos) << args[1];
+    const std::string attachment = args[1].substr(at + field.size());
+    EXPECT_EQ(attachment.substr(attachment.size() - 8), "/log.zip");
+    EXPECT_EQ(readFile(attachment), "PK zipped");
+}
+
+// Webmail would drop the archive, and the path of a copy would go to a web
+// site: the browser gets the mailto: route's URL, which asks for the file.
+TEST_F(RunXdgProviderTest, AWebBrowserGetsTheMailtoUrlThatAsksForTheArchive)
+{
+    desktop.setHandler("firefox-esr.desktop", desktop.bin + "/firefox-esr %u", "Firefox ESR");
+    desktop.addRecordingProgram("firefox-esr");
+
+    RunResult result = sandbox.run({"issue.xml"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.log, (Lines{" [MAIN:INFO] Pellicor started.", " [MAIN:ERROR] MAPI report sendMail failed with error 26",
+                                 " [MAIN:WARN] MAPI error report failed. Trying mailto.",
+                                 " [MAIN:INFO] Pellicor finished."}));
+    const Lines args = desktop.recordedArguments();
+    ASSERT_EQ(args.size(), 1u);
+    EXPECT_EQ(args[0].rfind("mailto:support@example.com?subject=Blank", 0), 0u) << args[0];
+    EXPECT_NE(args[0].find("attach%20the%20file%20report.zip"), std::string::npos) << args[0];
+    EXPECT_EQ(args[0].find("outbox"), std::string::npos) << args[0];
+    EXPECT_EQ(args[0].find("attach="), std::string::npos) << args[0];
 }

@@ -32,7 +32,9 @@ protected:
     }
 
     TempDir dir;
-    std::string path = dir.file("settings.xml");
+    // Named outside ASCII and code page 1252, as a user's folder may be: every
+    // read, save, temporary and kept copy crosses the name.
+    std::string path = dir.file("Einstellungen M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC.xml");
     std::string root = "ORVAPlus";
 };
 
@@ -267,7 +269,7 @@ TEST_F(ConfigStore, KeepsAnUnusableFileBesideTheOneItWrites)
 TEST_F(ConfigStore, LeavesADirectoryInItsPlace)
 {
     path = dir.file("settings.d");
-    fs::create_directory(path);
+    fs::create_directory(fs::u8path(path));
     writeFile(path + "/inside", "kept");
     auto store = open();
     EXPECT_TRUE(logged("is a directory"));

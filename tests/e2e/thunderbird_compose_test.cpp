@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/process.h"
 #include "tests/e2e/thunderbird_desktop.h"
 #include "tests/support/program_run.h"
 
@@ -110,11 +111,16 @@ protected:
         fs::create_directory(sandbox_.workFile("diag files"));
         attachZip_ = sandbox_.workFile("diag files/report 1.zip");
         writeFile(attachZip_, zipBytes);
+        writeIssue(body);
+    }
+
+    void writeIssue(const std::string& mailBody)
+    {
         writeFile(sandbox_.workFile("issue.xml"),
                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
                   "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
                   "  <Subject>" + xmlText(subject) + "</Subject>\n"
-                  "  <Body>" + xmlText(body) + "</Body>\n"
+                  "  <Body>" + xmlText(mailBody) + "</Body>\n"
                   "  <AttachZip>" + xmlText(attachZip_) + "</AttachZip>\n"
                   "</IssueReport>\n");
     }
@@ -146,6 +152,18 @@ protected:
             }
             std::this_thread::sleep_for(250ms);
         }
+    }
+
+    // A mailto: URL carries no file: the body asks for the archive by hand.
+    void expectMailtoComposeWindow(const std::string& archive)
+    {
+        const std::string expectedBody = "Please, attach the file " + archive + "\n" + body;
+        const ComposeWindow window =
+            waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
+        EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
+        EXPECT_EQ(window.subject, subject);
+        EXPECT_EQ(window.body, expectedBody);
+        EXPECT_TRUE(window.attachments.empty());
     }
 
     static std::string& skipReason()
@@ -184,18 +202,87 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldAndTheAttachmentHandedOverThroughSimpl
     EXPECT_EQ(readFile(window.attachments[0].path), zipBytes);
 }
 
+// Linux takes at most 128 KiB in one argument; the provider hands the body over in a file.
+TEST_F(ThunderbirdCompose, ShowsAllOfABodyLongerThanACommandLineTakesThroughSimpleMapi)
+{
+    sandbox_.addProvider(XDG_MAPI_PATH);
+    std::string longBody = body;
+    for (int line = 0; longBody.size() < 200 * 1024; ++line)
+        longBody += "\nline " + std::to_string(line) + " of the diagnostic text, Grüße";
+    writeIssue(longBody);
+
+    const RunResult result = sandbox_.run({"issue.xml"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(result.log.at(1), " [MAIN:INFO] MAPI report sent");
+
+    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) {
+        return !w.attachments.empty() && w.body == longBody;
+    });
+    EXPECT_EQ(window.body.size(), longBody.size());
+    EXPECT_TRUE(window.body == longBody) << "the body ends in: " << window.body.substr(window.body.size() - 200);
+    ASSERT_EQ(window.attachments.size(), 1u);
+    EXPECT_EQ(readFile(window.attachments[0].path), zipBytes);
+}
+
 TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheMailtoUrlAndWhereTheReportIs)
 {
     const RunResult result = sandbox_.run({"issue.xml"});
     ASSERT_EQ(result.exitCode, 0) << result.rawLog;
     EXPECT_EQ(result.log.at(1), " [MAIN:WARN] MAPI error report failed. Trying mailto.");
 
-    const std::string expectedBody = "Please, attach the file " + attachZip_ + "\n" + body;
-    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) { return w.body == expectedBody; });
-    EXPECT_EQ(window.recipients, std::vector<std::string>{"addressRowTo " + recipient});
-    EXPECT_EQ(window.subject, subject);
-    EXPECT_EQ(window.body, expectedBody);
-    EXPECT_TRUE(window.attachments.empty());
+    expectMailtoComposeWindow(attachZip_);
+}
+
+// The Windows build's mailto route under Wine: Wine's shell hands the URL to
+// winebrowser, which hands it to the program in its Mailers slot, here
+// xdg-email, which rewrites it into Thunderbird's comma-separated -compose
+// list without decoding it. Run in a folder and on an issue file named
+// outside ASCII and code page 1252.
+TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheWindowsBuildsMailtoUrlHandedOnByWine)
+{
+    const std::string windowsProgram = WINDOWS_PELLICOR_EXE;
+    if (!fileExists(windowsProgram))
+        GTEST_SKIP() << "needs the Windows build, " << windowsProgram << " (scripts/test-windows.sh builds it)";
+    if (platform::runProcess({"wine", "--version"}, 60s).status != platform::ProcessOutcome::Exited)
+        GTEST_SKIP() << "needs Wine (scripts/build-windows-deps.sh --with-wine installs it)";
+
+    const std::string folder = sandbox_.workFile("J\xC3\xB6s\xC3\xA9 M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC");
+    const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
+    const std::string windowsZip = "C:\\Users\\J\xC3\xB6s\xC3\xA9\\Berichte, alt\\report 1.zip";
+    fs::create_directory(fs::u8path(folder));
+    writeFile(folder + "/" + issueFile, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
+                                        "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
+                                        "  <Subject>" + xmlText(subject) + "</Subject>\n"
+                                        "  <Body>" + xmlText(body) + "</Body>\n"
+                                        "  <AttachZip>" + xmlText(windowsZip) + "</AttachZip>\n"
+                                        "</IssueReport>\n");
+
+    platform::ProcessOptions options = sandbox_.processOptions();
+    options.workingDirectory = folder;
+    // A prefix of its own, whose Mailers slot holds xdg-email; no Simple
+    // MAPI at all, or Wine's own would take the mail; Wine names Unix files
+    // in UTF-8 only under a UTF-8 locale.
+    for (const std::string& entry : {"WINEPREFIX=" + sandbox_.workFile("wineprefix"), std::string("WINEDEBUG=-all"),
+                                     std::string("WINEDLLOVERRIDES=mscoree,mshtml,mapi32="),
+                                     std::string("LC_ALL=C.UTF-8")})
+        options.environment.push_back(entry);
+    const auto wine = [&](std::vector<std::string> argv) {
+        argv.insert(argv.begin(), "wine");
+        return platform::runProcess(argv, 240s, options);
+    };
+    // The prefix's server goes with the test, whichever way it ends.
+    struct ServerStop {
+        const platform::ProcessOptions& options;
+        ~ServerStop() { platform::runProcess({"wineserver", "-k"}, 60s, options); }
+    } serverStop{options};
+    ASSERT_EQ(wine({"reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Mailers", "/d", "xdg-email", "/f"})
+                  .exitCode,
+              0);
+    const platform::ProcessOutcome run = wine({windowsProgram, issueFile});
+    ASSERT_EQ(run.status, platform::ProcessOutcome::Exited);
+    EXPECT_EQ(run.exitCode, 0) << readFile(folder + "/Pellicor.log");
+
+    expectMailtoComposeWindow(windowsZip);
 }
 
 TEST_F(ThunderbirdCompose, ShowsALongBodyCutWithANoteThroughTheMailtoRoute)

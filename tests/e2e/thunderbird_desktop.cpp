@@ -49,10 +49,10 @@ user_pref("mail.server.server2.userName", "nobody");
 user_pref("mail.server.server2.directory-rel", "[ProfD]Mail/Local Folders");
 )";
 
-// The desktop's choice of mail client, where xdg-email and xdg-open look for it.
+// The desktop's choice of mail client, where xdg-mime and xdg-open look for it.
 const char* const mimeApps = "[Default Applications]\nx-scheme-handler/mailto=thunderbird.desktop\n";
 
-const char* const requiredPrograms[] = {"thunderbird", "Xvfb", "dbus-daemon", "xdg-email", "xdg-open"};
+const char* const requiredPrograms[] = {"thunderbird", "Xvfb", "dbus-daemon", "xdg-mime", "xdg-open"};
 
 } // namespace
 

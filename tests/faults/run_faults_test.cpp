@@ -18,6 +18,7 @@
 
 #include "tests/faults/scratch_mount.h"
 #include "tests/support/fake_mapi_record.h"
+#include "tests/support/mail_handler_desktop.h"
 #include "tests/support/program_run.h"
 #include "tests/support/zip_reader.h"
 
@@ -149,11 +150,14 @@ TEST_F(RunFaults, AProviderThatCrashesLeavesTheLogSoFarAndEveryFileWhole)
     EXPECT_EQ(readFile(sandbox.workFile("ORVAPlus.xml")), configuration);
 }
 
-TEST_F(RunFaults, OurProviderWaitsForAnXdgEmailThatNeverEndsTenSecondsAtMost)
+TEST_F(RunFaults, OurProviderWaitsForAMailClientThatNeverEndsTenSecondsAtMost)
 {
     sandbox.addProvider(XDG_MAPI_PATH);
-    sandbox.setEnvironment("XDG_CACHE_HOME", sandbox.workFile("cache"));
-    RunResult result = runWithNeverEnding("xdg-email");
+    MailHandlerDesktop desktop(record.file("desktop"));
+    desktop.setHandler("thunderbird.desktop", sandbox.standInDir() + "/thunderbird %u");
+    for (const auto& [name, value] : desktop.environment())
+        sandbox.setEnvironment(name, value);
+    RunResult result = runWithNeverEnding("thunderbird");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report sent", finished}));
 }

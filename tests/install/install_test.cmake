@@ -3,10 +3,13 @@
 #   find-package  configures, builds and runs the consumer with find_package
 #   pkg-config    builds and runs the same consumer with plain
 #                 `c++ main.cpp $(pkg-config --cflags --libs ...)`
-#   program       runs PREFIX/bin/pellicor with a recording xdg-email first on PATH
+#   program       runs PREFIX/bin/pellicor with a recording mail client that a stand-in xdg-mime names
+#   example       builds examples/host with find_package and runs it, reporting
+#                 a problem through PREFIX/bin/pellicor
 #   cleanup       removes what the steps left
 # Also called with -DBUILD_DIR, -DSOURCE_DIR, -DPREFIX, -DWORK_DIR, -DGENERATOR,
-# -DCXX, -DPKG_CONFIG and -DSANITIZER_FLAGS (a list, empty in plain builds).
+# -DCXX, -DPKG_CONFIG, -DEXAMPLE_DIR and -DSANITIZER_FLAGS (a list, empty in
+# plain builds).
 
 function(step)
     execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result
@@ -44,11 +47,26 @@ endif()
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 
+if(STEP STREQUAL "program" OR STEP STREQUAL "example")
+    # Each stand-in notes that it ran; the mail client also keeps its arguments.
+    # The desktop's mail client is Evolution, as xdg-mime names it.
+    set(stand_ins ${WORK_DIR}/stand-ins)
+    file(MAKE_DIRECTORY ${stand_ins})
+    write_executable(${stand_ins}/xdg-mime "#!/bin/sh\necho pellicor-test.desktop\n")
+    write_executable(${stand_ins}/evolution "#!/bin/sh\nprintf '%s\\n' \"$@\" > '${WORK_DIR}/client.args'\n")
+    write_executable(${stand_ins}/xdg-open "#!/bin/sh\ntouch '${WORK_DIR}/xdg-open.ran'\n")
+    file(WRITE ${WORK_DIR}/data/applications/pellicor-test.desktop
+        "[Desktop Entry]\nType=Application\nName=Evolution\nExec=evolution %U\n")
+    set(desktop "PATH=${stand_ins}:$ENV{PATH}" "XDG_CACHE_HOME=${WORK_DIR}/cache"
+        "XDG_DATA_HOME=${WORK_DIR}/data" "XDG_DATA_DIRS=${WORK_DIR}/data")
+endif()
+
 if(STEP STREQUAL "install")
     file(REMOVE_RECURSE ${PREFIX})
     step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
     expect_file(${PREFIX}/bin/pellicor)
     expect_file(${PREFIX}/lib/pellicor/libmapi32.so)
+    expect_file(${PREFIX}/include/pellicor/report.h)
     file(GLOB man_page ${PREFIX}/share/man/man1/pellicor.1*)
     if(NOT man_page)
         message(FATAL_ERROR "not installed: ${PREFIX}/share/man/man1/pellicor.1")
@@ -69,7 +87,7 @@ elseif(STEP STREQUAL "pkg-config")
     file(GLOB pc_dirs ${PREFIX}/lib*/pkgconfig ${PREFIX}/lib/*/pkgconfig)
     string(REPLACE ";" ":" pc_path "${pc_dirs}")
     set(ENV{PKG_CONFIG_PATH} "${pc_path}")
-    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs pellicor-config pellicor-logging
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs pellicor-report pellicor-config pellicor-logging
                     RESULT_VARIABLE result OUTPUT_VARIABLE flags ERROR_VARIABLE flags
                     OUTPUT_STRIP_TRAILING_WHITESPACE)
     if(NOT result EQUAL 0)
@@ -79,27 +97,38 @@ elseif(STEP STREQUAL "pkg-config")
     step(${CXX} -std=c++17 ${SANITIZER_FLAGS} ${SOURCE_DIR}/consumer/main.cpp ${flags} -o ${WORK_DIR}/consumer)
     step(${WORK_DIR}/consumer)
 
+elseif(STEP STREQUAL "example")
+    step(${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+         -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release ${toolchain})
+    step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+    # Twice: the second run finds the setting the first one saved.
+    step(${WORK_DIR}/build/host)
+    step(${CMAKE_COMMAND} -E env ${desktop} ${WORK_DIR}/build/host --report ${PREFIX}/bin/pellicor)
+    file(READ ${WORK_DIR}/host.log log)
+    file(READ ${WORK_DIR}/host-settings.xml settings)
+    file(READ ${WORK_DIR}/issue.xml issue)
+    if(NOT log MATCHES " Host \\[HOST:INFO\\] run 2\n" OR NOT log MATCHES "\\[HOST:INFO\\] PIREPS active\n"
+       OR NOT log MATCHES "\\[CFG :DEBG\\] Save config file: host-settings.xml\n"
+       OR NOT log MATCHES "\\[HOST:INFO\\] Pellicor started on issue.xml\n"
+       OR NOT settings MATCHES "<Runs>2</Runs>"
+       OR NOT issue MATCHES "<Body>Steps: open &lt;Map&gt; &amp; zoom in.&#13;\n")
+        message(FATAL_ERROR "the example host did not do its work; host.log:\n${log}\n${settings}\n${issue}")
+    endif()
+
 elseif(STEP STREQUAL "program")
-    # Each stand-in notes that it ran; xdg-email also keeps its arguments.
-    set(stand_ins ${WORK_DIR}/stand-ins)
-    file(MAKE_DIRECTORY ${stand_ins})
-    write_executable(${stand_ins}/xdg-email "#!/bin/sh\nprintf '%s\\n' \"$@\" > '${WORK_DIR}/xdg-email.args'\n")
-    write_executable(${stand_ins}/xdg-open "#!/bin/sh\ntouch '${WORK_DIR}/xdg-open.ran'\n")
     file(WRITE ${WORK_DIR}/report.zip "PK zipped")
     file(WRITE ${WORK_DIR}/issue.xml
         "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
         "<AttachZip>report.zip</AttachZip></IssueReport>")
     # Run from elsewhere than bin/: the provider is found from the program's own place.
-    step(${CMAKE_COMMAND} -E env "PATH=${stand_ins}:$ENV{PATH}" "XDG_CACHE_HOME=${WORK_DIR}/cache"
-         ${PREFIX}/bin/pellicor issue.xml)
+    step(${CMAKE_COMMAND} -E env ${desktop} ${PREFIX}/bin/pellicor issue.xml)
     file(READ ${WORK_DIR}/Pellicor.log log)
-    if(NOT log MATCHES "MAPI report sent" OR EXISTS ${WORK_DIR}/xdg-open.ran OR NOT EXISTS ${WORK_DIR}/xdg-email.args)
+    if(NOT log MATCHES "MAPI report sent" OR EXISTS ${WORK_DIR}/xdg-open.ran OR NOT EXISTS ${WORK_DIR}/client.args)
         message(FATAL_ERROR "lib/pellicor/libmapi32.so was not used; Pellicor.log:\n${log}")
     endif()
-    file(STRINGS ${WORK_DIR}/xdg-email.args args)
-    list(GET args 3 uri)
-    if(NOT uri STREQUAL "mailto:support@example.com?subject=Blank%20map")
-        message(FATAL_ERROR "xdg-email was handed: ${args}")
+    file(STRINGS ${WORK_DIR}/client.args args)
+    if(NOT args MATCHES "^mailto:support@example.com\\?subject=Blank%20map&attach=.*/log.zip$")
+        message(FATAL_ERROR "the mail client was handed: ${args}")
     endif()
 
 else()

@@ -121,7 +121,7 @@ TEST_F(LoggerFileWriterTest, LosesLinesQuietlyUntilTheFileCanBeOpened)
     logger.addWriter(&writer);
     logger.log("lost\n", 0, 6);
 
-    std::filesystem::create_directory(dir.file("missing"));
+    std::filesystem::create_directory(std::filesystem::u8path(dir.file("missing")));
     logger.log("kept\n", 0, 6);
     EXPECT_TRUE(writer.isOpen());
     EXPECT_EQ(linesWithoutDate(blocked), std::vector<std::string>{" [MAIN:INFO] kept"});

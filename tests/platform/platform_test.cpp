@@ -13,16 +13,17 @@ namespace fs = std::filesystem;
 TEST(CurrentDirectory, HasNoLengthLimit)
 {
     TempDir dir;
-    fs::path deep = dir.path();
-    while (deep.string().size() < 600)
+    fs::path deep = fs::u8path(dir.path());
+    while (deep.u8string().size() < 600)
         deep /= std::string(60, 'd');
     fs::create_directories(deep);
-    ScopedCurrentDirectory cwd(deep.string());
+    ScopedCurrentDirectory cwd(deep.u8string());
 
     std::string current;
     ASSERT_TRUE(platform::currentDirectory(current));
     EXPECT_GT(current.size(), 600u);
-    EXPECT_TRUE(fs::equivalent(current, deep));
+    EXPECT_TRUE(fs::equivalent(fs::u8path(current), deep));
+    EXPECT_EQ(current.substr(0, dir.path().size()), dir.path());
 }
 
 TEST(DynamicLibrary, EmptyAndMissingLibrariesAreHarmless)
@@ -44,7 +45,7 @@ TEST(RunProcess, HandsEveryArgumentOverUnchanged)
     const std::string received = dir.file("received");
     const std::vector<std::string> arguments = {
         "plain", "two words", "", "\"quoted\"", "trailing backslash\\", "back\\\\slashes\\\"quote",
-        "tab\there", "J\xC3\xBCrgen & 100% #1", "--crash"};
+        "tab\there", "J\xC3\xBCrgen & 100% #1 \xE6\x9D\xB1\xE4\xBA\xAC", "--crash"};
     std::vector<std::string> argv{ECHO_ARGUMENTS_EXE, received};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
 

@@ -29,6 +29,16 @@ TEST(WindowsProgram, IsAGuiProgramThatOpensNoConsole)
     EXPECT_EQ(subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 }
 
+TEST(WindowsProgram, RunsWithUtf8AsItsAnsiCodePage)
+{
+    // The manifest that gives it is the program's, and this test program's
+    // too; Windows 10 1903 and later honour it, and so does Wine.
+    EXPECT_EQ(::GetACP(), static_cast<UINT>(CP_UTF8));
+    EXPECT_NE(readFile(PELLICOR_EXE).find("<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/2019/"
+                                          "WindowsSettings\">UTF-8</activeCodePage>"),
+              std::string::npos);
+}
+
 TEST(WindowsLogFile, OthersCanReadAndWriteItWhileItIsOpen)
 {
     TempDir dir;

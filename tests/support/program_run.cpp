@@ -10,27 +10,29 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
-ProgramSandbox::ProgramSandbox()
+ProgramSandbox::ProgramSandbox() : ProgramSandbox(PELLICOR_EXE) {}
+
+ProgramSandbox::ProgramSandbox(const std::string& original)
     : bin_(root_.file("bin")), work_(root_.file("work")), standIns_(root_.file("stand-ins"))
 {
-    fs::create_directory(bin_);
-    fs::create_directory(work_);
-    fs::create_directory(standIns_);
-    const fs::path program(PELLICOR_EXE);
-    program_ = (fs::path(bin_) / program.filename()).string();
-    fs::copy_file(program, program_);
+    fs::create_directory(fs::u8path(bin_));
+    fs::create_directory(fs::u8path(work_));
+    fs::create_directory(fs::u8path(standIns_));
+    const fs::path program = fs::u8path(original);
+    program_ = (fs::u8path(bin_) / program.filename()).u8string();
+    fs::copy_file(program, fs::u8path(program_));
 }
 
 void ProgramSandbox::addProvider(const std::string& libraryPath)
 {
-    fs::copy_file(libraryPath, fs::path(bin_) / PROVIDER_FILE_NAME, fs::copy_options::overwrite_existing);
+    fs::copy_file(fs::u8path(libraryPath), fs::u8path(bin_) / PROVIDER_FILE_NAME, fs::copy_options::overwrite_existing);
 }
 
 void ProgramSandbox::addStandIn(const std::string& name, const std::string& script)
 {
-    const std::string path = (fs::path(standIns_) / name).string();
+    const std::string path = (fs::u8path(standIns_) / fs::u8path(name)).u8string();
     writeFile(path, script);
-    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    fs::permissions(fs::u8path(path), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
 }
 
 void ProgramSandbox::setEnvironment(const std::string& name, const std::string& value)
@@ -46,7 +48,7 @@ void ProgramSandbox::setEnvironment(const std::string& name, const std::string& 
 
 std::string ProgramSandbox::workFile(const std::string& name) const
 {
-    return (fs::path(work_) / name).string();
+    return (fs::u8path(work_) / fs::u8path(name)).u8string();
 }
 
 platform::ProcessOptions ProgramSandbox::processOptions() const
@@ -82,7 +84,7 @@ RunResult ProgramSandbox::run(const std::vector<std::string>& arguments)
 {
     const platform::ProcessOptions options = processOptions();
     std::error_code ignored;
-    std::filesystem::remove(options.standardError, ignored);
+    std::filesystem::remove(fs::u8path(options.standardError), ignored);
     platform::ProcessOutcome outcome = platform::runProcess(commandLine(arguments), std::chrono::seconds(60), options);
 
     RunResult result;
@@ -97,7 +99,7 @@ void ProgramSandbox::readLog(RunResult& result) const
 {
     // A test may put a directory in the log's place.
     std::error_code ec;
-    if (fs::is_regular_file(workFile("Pellicor.log"), ec))
+    if (fs::is_regular_file(fs::u8path(workFile("Pellicor.log")), ec))
         result.rawLog = readFile(workFile("Pellicor.log"));
     static const std::regex dated(R"(^\d\d-\d\d-\d{4} \d\d:\d\d:\d\d (.*)$)");
     for (const std::string& line : splitLines(result.rawLog)) {

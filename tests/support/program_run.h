@@ -24,6 +24,8 @@ struct RunResult {
 class ProgramSandbox {
 public:
     ProgramSandbox();
+    // The same around another build of the program.
+    explicit ProgramSandbox(const std::string& program);
 
     // Puts a provider library beside the program under the name the loader looks for.
     void addProvider(const std::string& libraryPath);

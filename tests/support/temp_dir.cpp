@@ -1,6 +1,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,16 +12,35 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+namespace {
+
+// Where the build or the test program asks for it (every test on Windows, a
+// share on Linux), each scratch folder's name holds characters outside ASCII
+// and outside code page 1252 ("Jösé Müller 東京"), so every path a test
+// hands to the program, the libraries or the system crosses them.
+std::string folderNameTail()
+{
+#ifndef PELLICOR_TEST_NON_ASCII_FOLDERS
+    const char* wanted = std::getenv("PELLICOR_TEST_NON_ASCII_FOLDERS");
+    if (wanted == nullptr || std::string(wanted) != "1")
+        return "";
+#endif
+    return " J\xC3\xB6s\xC3\xA9 M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
+}
+
+} // namespace
+
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
+    static const std::string tail = folderNameTail();
     std::random_device seed;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path()
-                             / ("pellicor-test-" + std::to_string(seed()) + "-" + std::to_string(counter++));
+        const std::string name = "pellicor-test-" + std::to_string(seed()) + "-" + std::to_string(counter++) + tail;
+        const fs::path candidate = fs::temp_directory_path() / fs::u8path(name);
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
-            path_ = candidate.string();
+            path_ = candidate.u8string();
             return;
         }
     }
@@ -32,39 +52,40 @@ TempDir::~TempDir()
     std::error_code ec;
     // Tests take rights away to provoke failures; give them back so the
     // directory can go.
-    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
+    const fs::path root = fs::u8path(path_);
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
 }
 
 std::string TempDir::file(const std::string& name) const
 {
-    return (fs::path(path_) / name).string();
+    return (fs::u8path(path_) / fs::u8path(name)).u8string();
 }
 
 ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& dir)
-    : previous_(fs::current_path().string())
+    : previous_(fs::current_path().u8string())
 {
-    fs::current_path(dir);
+    fs::current_path(fs::u8path(dir));
 }
 
 ScopedCurrentDirectory::~ScopedCurrentDirectory()
 {
     std::error_code ec;
-    fs::current_path(previous_, ec);
+    fs::current_path(fs::u8path(previous_), ec);
 }
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(fs::u8path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
@@ -73,7 +94,7 @@ void writeFile(const std::string& path, const std::string& bytes)
 bool fileExists(const std::string& path)
 {
     std::error_code ec;
-    return fs::exists(path, ec);
+    return fs::exists(fs::u8path(path), ec);
 }
 
 std::vector<std::string> splitLines(const std::string& text)

@@ -6,7 +6,9 @@
 namespace testing_support {
 
 // A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
+// everything in it when the object goes. Every path here is UTF-8, as in the
+// program: std::filesystem takes one through u8path and gives one back
+// through u8string, on every system.
 class TempDir {
 public:
     TempDir();

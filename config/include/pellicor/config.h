@@ -3,61 +3,130 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <libxml/tree.h>
 
-// The configuration library a host product shares with Pellicor: typed
-// settings over one XML file, the product's own view of that file, and the
-// table of the host's weather products.
-//
-// Hosts may be built apart from this library: the order in which the
-// interfaces below declare their virtual operations is their slot order and
-// must not change.
+#include "pellicor/logging.h"
+
+/// \file
+/// The configuration library a host product shares with Pellicor
+/// (`Pellicor::config`): typed settings over one XML file, the product's own
+/// view of that file, and the table of the host's weather products.
+///
+/// Hosts may be built apart from this library: the order in which the
+/// interfaces below declare their virtual operations is their slot order and
+/// must not change.
+
+/// The configuration library's namespace.
 namespace tvk {
 
+/// The module the settings store logs under ("CFG ", the last a blank).
+inline constexpr int moduleCFG = loggerModule("CFG ");
+/// The module the product configuration logs under ("OCFG").
+inline constexpr int moduleOCFG = loggerModule("OCFG");
+
+/// Frees a libxml2 document; the deleter of XmlDocPtr.
 struct XmlDocFree {
+    /// Calls xmlFreeDoc().
     void operator()(xmlDoc* document) const noexcept { xmlFreeDoc(document); }
 };
+/// An owned libxml2 document.
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
 
-// Typed settings by key and section path ("A/B" is section B inside A).
-// Booleans are kept as "Yes"/"No". A getter that finds nothing returns false
-// and leaves its output alone.
+/// Typed settings by key and section path.
+///
+/// A section path names elements from the root's children down, joined by
+/// "/" ("A/B" is section B inside A). A key is the first element of that
+/// name anywhere below the section, in document order. Keys and sections are
+/// XML names, with or without a prefix ("a:b"), compared byte for byte.
+/// Booleans are kept as "Yes"/"No", numbers in the "C" locale whatever the
+/// host's locale. A getter that finds nothing returns false and leaves its
+/// output alone; getters never create anything.
+///
+/// No operation locks: use one store from one thread at a time.
 class IConfigManager {
 public:
     virtual ~IConfigManager();
+    /// Does nothing in the stores of this library.
     virtual void init() = 0;
+    /// Reads the file again, dropping unsaved changes; true when it was
+    /// parsed. When it was not, the store goes on with an empty document.
     virtual bool reload() = 0;
+    /// Writes the document to the file in one step; true when it was written.
     virtual bool save() = 0;
+    /// Reads a boolean: true only for the exact texts "Yes" and "No";
+    /// any other text (yes, true, 1) returns false with value unchanged.
     virtual bool getBool(const std::string& key, bool& value, const std::string& section) = 0;
+    /// Reads a decimal as atof would in the "C" locale: the leading numeric
+    /// part, 0 when there is none; true whenever the key exists.
     virtual bool getDouble(const std::string& key, double& value, const std::string& section) = 0;
+    /// Reads an integer as atoi would ("12abc" gives 12, "abc" 0), clamped to
+    /// the range of int; true whenever the key exists.
     virtual bool getInt(const std::string& key, int& value, const std::string& section) = 0;
+    /// Reads the key's whole text content; true when the key exists.
     virtual bool getString(const std::string& key, std::string& value, const std::string& section) = 0;
-    // Setters: true when an existing key changed, false when a key was
-    // created or nothing could be written.
+    /// \name Setters
+    /// Each returns true when an existing key's text was replaced, and false
+    /// when the key was created (directly under the section, missing sections
+    /// made on the way) or when nothing could be written: no document, an
+    /// empty section path, a key or section that is no XML name, a value that
+    /// is no well-formed UTF-8 or holds characters XML 1.0 cannot store.
+    /// "&amp;"-style references and character references in a string value
+    /// stand for their character; any other "&" is kept as it is. Nothing is
+    /// saved until save().
+    /// @{
+
+    /// Writes "Yes" or "No".
     virtual bool setBool(const std::string& key, bool value, const std::string& section) = 0;
+    /// Writes the value with six significant digits, "." as decimal point.
     virtual bool setDouble(const std::string& key, double value, const std::string& section) = 0;
+    /// Writes the value in decimal.
     virtual bool setInt(const std::string& key, int value, const std::string& section) = 0;
+    /// Writes the text.
     virtual bool setString(const std::string& key, const std::string& value, const std::string& section) = 0;
+    /// @}
 };
 
-// The settings of one XML file, read when the store is made and written back
-// by save() and by the destructor. A file that cannot be used leaves the
-// store with an empty document; the first save over such a file keeps its
-// bytes beside it as "<fileName>.unreadable" (".unreadable.1", ... when taken).
+/// The settings of one XML file, read when the store is made and written back
+/// by save() and by the destructor.
+///
+/// A file that cannot be used (missing, not well-formed, with a document type,
+/// larger than 10 MiB) is logged and leaves the store with an empty document
+/// whose root is rootName; the first save over such a file keeps its bytes
+/// beside it as "<fileName>.unreadable" (".unreadable.1", ... when taken).
+/// A save replaces the file in one step: a reader sees the old file or the
+/// new one. Not thread-safe: one thread at a time, and no other thread may
+/// use libxml2 while a file is parsed.
+/// \code
+/// const std::string root = "Host";           // kept by reference
+/// tvk::XMLConfigManager settings("host.xml", root);
+/// settings.setInt("Width", 800, "Window");   // <Host><Window><Width>800</Width></Window></Host>
+/// settings.save();
+/// \endcode
 class XMLConfigManager : public IConfigManager {
 public:
-    enum AccessMode { Write = 0, Check = 1, Read = 2 };
+    /// How accessKey() treats the key it finds.
+    enum AccessMode {
+        Write = 0,  ///< replace the key's text; findSection() creates missing sections
+        Check = 1,  ///< only report whether the key exists
+        Read = 2    ///< copy the key's text out
+    };
 
-    // rootName is kept by reference: the caller keeps it alive.
+    /// Reads fileName at once; see the class. rootName is kept by reference:
+    /// the caller keeps it alive for the store's life.
     XMLConfigManager(const std::string& fileName, const std::string& rootName);
+    /// Saves the document (changed or not) and frees it; a failed save is
+    /// logged and otherwise ignored.
     ~XMLConfigManager() override;
     XMLConfigManager(const XMLConfigManager&) = delete;
     XMLConfigManager& operator=(const XMLConfigManager&) = delete;
 
     void init() override;
     bool reload() override;
+    /// Also logs "Save config file: " at CFG/DEBG, and the reason of a failure
+    /// at CFG/ERROR.
     bool save() override;
     bool getBool(const std::string& key, bool& value, const std::string& section) override;
     bool getDouble(const std::string& key, double& value, const std::string& section) override;
@@ -67,22 +136,31 @@ public:
     bool setDouble(const std::string& key, double value, const std::string& section) override;
     bool setInt(const std::string& key, int value, const std::string& section) override;
     bool setString(const std::string& key, const std::string& value, const std::string& section) override;
-    // Creates the key with value only when it is missing; true when it existed.
+    /// Creates the key with value only when it is missing: true when it
+    /// existed (its text untouched), false when it was created or could not
+    /// be, for the reasons the setters give.
     virtual bool setDefaultString(const std::string& key, const std::string& value, const std::string& section);
 
-    // The first element named name in node's subtree, node included.
+    /// The first element named name in node's subtree, node included, in
+    /// document order; null when there is none or node is null.
     xmlNodePtr findElement(xmlNodePtr node, const std::string& name);
-    // The section element at path below node; Write creates what is missing.
+    /// The section element at path below node, looked up among node's
+    /// children; Write creates what is missing, other modes return null then.
     xmlNodePtr findSection(xmlNodePtr node, const std::string& section, AccessMode mode);
-    // Finds the first element named key below node and reads, writes or
-    // only checks its text. A written text may hold "&amp;"-style references;
-    // any other "&" is kept as it is.
+    /// Finds the first element named key below node (node itself excluded)
+    /// and reads, writes or only checks its text; true when it was found
+    /// (and, in Write mode, written). A written text may hold "&amp;"-style
+    /// references; any other "&" is kept as it is.
     bool accessKey(xmlNodePtr node, const std::string& key, std::string& text, AccessMode mode);
-    // Parses fileName into document; false (and no document) when it cannot.
+    /// Parses fileName into document; false (and no document) when it
+    /// cannot, logged as "Failed to parse <fileName>" at CFG/ERROR.
     bool load();
 
+    /// The file read and written.
     std::string fileName;
+    /// The root element's name for a document made from nothing.
     const std::string& rootName;
+    /// The settings; owned by the store.
     XmlDocPtr document;
 
 private:
@@ -93,49 +171,73 @@ private:
     bool fileUnreadable = false;
 };
 
-// One "Module" of the "Logger" element, as text.
+/// One "Module" of the "Logger" element, as the file spells it.
 struct LoggerModuleSetting {
-    std::string id;
-    std::string level;
+    std::string id;     ///< text of "Id"
+    std::string level;  ///< text of "Level"
 };
 
-// One "WxProduct" of the "WxProducts" element.
+/// One "WxProduct" of the "WxProducts" element.
 struct WxProductSettings {
-    std::int32_t id = 0;
-    bool isActive = false;
-    std::int32_t minToDownload = 0;
-    std::int32_t sampleDuration = 0;
-    std::int32_t sampleValidity = 0;
-    std::int32_t expirationWarningInterval = 0;
+    std::int32_t id = 0;  ///< the product's id in wxProductTable; 14 for a name the table lacks
+    bool isActive = false;                      ///< "IsActive" is exactly "Yes"
+    std::int32_t minToDownload = 0;             ///< "MinToDownload"
+    std::int32_t sampleDuration = 0;            ///< "SampleDuration"
+    std::int32_t sampleValidity = 0;            ///< "SampleValidity", 0 when missing
+    std::int32_t expirationWarningInterval = 0; ///< "ExpirationWarningInterval", 0 when missing
 };
 
-// The product's settings file seen through the product's own operations.
+/// The product's settings file seen through the product's own operations.
+/// Not thread-safe, like IConfigManager.
 class IORVAConfigManager : public IConfigManager {
 public:
+    /// Replaces modules with the "Module" entries of the "Logger" element
+    /// that have both "Id" and "Level"; true when there is at least one.
     virtual bool getLoggerModules(std::vector<LoggerModuleSetting>& modules) = 0;
-    // Appends to products; true when this call appended anything.
+    /// Appends (without clearing) every "WxProduct" that has "WxName",
+    /// "IsActive", "MinToDownload" and "SampleDuration"; true when this call
+    /// appended anything, false also when there is no "WxProducts" element.
     virtual bool getWxProducts(std::vector<WxProductSettings>& products) = 0;
-    // Updates matching "WxProduct" elements and appends the rest.
+    /// Writes each entry into the first "WxProduct" of its name (only into
+    /// children the element has) and appends the others as new elements;
+    /// true when anything was written. Without "WxProducts" the element is
+    /// made in the "Internet" section, and without that nothing is written.
+    /// The file is not saved.
     virtual bool setWxProducts(const std::vector<WxProductSettings>& products) = 0;
+    /// Adds every missing default key of "Environment" and "Internet" and
+    /// every missing product; existing values are never changed.
     virtual void setDefaults() = 0;
+    /// Appends the default settings of every product the file lacks, in the
+    /// order of defaultWxProductSettings.
     virtual void setWxProductDefaults() = 0;
 };
 
-// The product configuration over "ORVAPlus.xml" in the current directory,
-// completed in memory with every missing default; only save() and the
-// destructor write the file.
+/// The product configuration over "ORVAPlus.xml" in the current directory,
+/// completed in memory with every missing default; only save() and the
+/// destructor write the file.
+/// \code
+/// std::vector<tvk::WxProductSettings> products;
+/// tvk::ORVAXMLConfigManager::getInstance()->getWxProducts(products);   // the fourteen products at least
+/// \endcode
+/// Apart from getInstance(), not thread-safe: use the instance from one
+/// thread at a time.
 class ORVAXMLConfigManager : public IORVAConfigManager {
 public:
-    // The process's instance, made on first use and never destroyed.
+    /// The process's instance, made on first use over "ORVAPlus.xml" in the
+    /// current directory and never destroyed, so it never saves unless asked.
+    /// Never null; thread-safe, and callable from static initialisers.
     static ORVAXMLConfigManager* getInstance();
 
-    // rootName is kept by reference: the caller keeps it alive.
+    /// Reads fileName and adds the defaults in memory. rootName is kept by
+    /// reference: the caller keeps it alive.
     ORVAXMLConfigManager(const std::string& fileName, const std::string& rootName);
+    /// Saves the file, as the store's destructor does.
     ~ORVAXMLConfigManager() override;
     ORVAXMLConfigManager(const ORVAXMLConfigManager&) = delete;
     ORVAXMLConfigManager& operator=(const ORVAXMLConfigManager&) = delete;
 
     void init() override;
+    /// Reloads the file, then adds the defaults again; true when it was parsed.
     bool reload() override;
     bool save() override;
     bool getBool(const std::string& key, bool& value, const std::string& section) override;
@@ -158,31 +260,37 @@ private:
     std::unique_ptr<XMLConfigManager> store;
 };
 
-// One row of the weather product table.
+/// One row of the weather product table. Every text is a literal that lives
+/// as long as the process.
 struct WxProductInfo {
-    std::int32_t categoryId;
-    std::string categoryCode;
-    std::string categoryName;
-    std::int32_t id;
-    std::string name;
-    std::string altName;
-    std::string label;
-    std::int32_t value;
-    bool flagA;
-    bool flagB;
+    std::int32_t categoryId;        ///< the product's category, 0 to 9
+    std::string_view categoryCode;  ///< short code of the category
+    std::string_view categoryName;  ///< name of the category
+    std::int32_t id;                ///< the product's id, 0 to 13
+    std::string_view name;          ///< the text of "WxName"
+    std::string_view altName;       ///< a second name
+    std::string_view label;         ///< a third name
+    std::int32_t value;             ///< an integer per product, 200 to 3900
+    bool flagA;                     ///< first flag
+    bool flagB;                     ///< second flag
 };
 
-// Ids 0 to 13; 14 stands for no product.
+/// Number of products; ids run from 0 to 13, and 14 stands for no product.
 constexpr int wxProductCount = 14;
+/// The fourteen products in id order (row n has id n). Constant-initialised:
+/// readable from any thread, also from static initialisers.
 extern const WxProductInfo wxProductTable[wxProductCount];
 
-// The id of the product whose name is exactly name; 14 when there is none.
+/// The id of the product whose name is exactly name (case-sensitive, only
+/// the name column); 14 when there is none. Thread-safe; never throws.
 int wxProductIdByName(const std::string& name);
-// The name of product id; an empty string when there is none.
+/// The name of product id; an empty string when there is none. The string
+/// lives as long as the process. Thread-safe; the first call allocates the
+/// fourteen names.
 const std::string& wxProductNameById(int id);
 
-// The settings a product gets when the file lacks it, in the order missing
-// products are appended.
+/// The settings a product gets when the file lacks it, in the order missing
+/// products are appended.
 inline constexpr WxProductSettings defaultWxProductSettings[] = {
     {8, true, 0, 180, 0, 0},      {0, true, 0, 180, 0, 0},      {1, true, 0, 10, 0, 0},
     {3, true, 0, 10, 0, 0},       {2, true, -180, 5, 15, 0},    {10, true, -180, 10, 15, 0},
@@ -191,9 +299,18 @@ inline constexpr WxProductSettings defaultWxProductSettings[] = {
     {12, true, 0, 180, 0, 0},     {13, true, 0, 5, 0, 0},
 };
 
-// Tile lists the host reads; "row-column," entries.
-extern const std::string tileListA;
-extern const std::string tileListB;
-extern const std::string tileListC;
+/// \name Tile lists
+/// Tile lists the host reads; "row-column," entries, the last one with its
+/// comma too. Nothing in this library reads them.
+/// @{
+
+/// Five entries.
+inline constexpr std::string_view tileListA = "21-11,22-10,22-11,23-10,23-11,";
+/// Two entries.
+inline constexpr std::string_view tileListB = "26-5,26-6,";
+/// Seventeen entries.
+inline constexpr std::string_view tileListC =
+    "24-0,24-1,24-2,24-3,24-4,25-0,25-1,25-2,25-3,25-4,26-0,26-1,26-2,26-3,26-4,27-0,27-1,";
+/// @}
 
 } // namespace tvk

@@ -1,5 +1,6 @@
 #include <pellicor/config.h>
 #include <pellicor/logging.h>
+#include <pellicor/report.h>
 
 #include <cstdio>
 #include <fstream>
@@ -26,7 +27,8 @@ bool configWorks()
         ok = ok && reread.getString("Name", name, "Cartoons") && name == "Tom & Jerry";
     }
     std::remove("host.xml");
-    return ok;
+    std::string error;
+    return ok && pellicor::issueFileText({"a@b", "Tom & Jerry", "", ""}, error).find("Tom &amp; Jerry") != std::string::npos;
 }
 
 } // namespace
@@ -34,7 +36,7 @@ bool configWorks()
 int main()
 {
     if (!configWorks()) {
-        std::fprintf(stderr, "the configuration library failed\n");
+        std::fprintf(stderr, "the configuration or report library failed\n");
         return 1;
     }
 

@@ -2,13 +2,13 @@
 #include <type_traits>
 
 #include "delivery/mapi.h"
-#include "delivery/xdg_mapi_provider.h"
+#include "mapi_provider/xdg_mapi_provider.h"
 
 PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle, std::uintptr_t, MapiMessage* lpMessage,
                                                        MapiULong flFlags, MapiULong)
 {
     try {
-        return sendMailWithXdgEmail(lpMessage, flFlags, std::chrono::seconds(10));
+        return sendMailToDesktopClient(lpMessage, flFlags, std::chrono::seconds(10));
     } catch (...) {
         // Nothing may unwind into a C caller.
         return MAPI_E_FAILURE;

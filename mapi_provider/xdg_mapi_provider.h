@@ -1,0 +1,16 @@
+#pragma once
+
+#include <chrono>
+
+#include "delivery/mapi.h"
+
+// Simple MAPI for Linux desktops: MAPISendMail played by starting the
+// desktop's default mailto: handler (as xdg-mime names it) on a new mail
+// with recipients, subject, body and attachments filled in, in the form
+// that client's command line takes. A handler not known to take an
+// attachment (a web browser, say) is started with nothing: the result is
+// MAPI_E_NOT_SUPPORTED, and the caller's own fallback takes over. A client
+// that can take the body only on its command line gets MAPI_E_TEXT_TOO_LARGE
+// for one that does not fit there. Waits at most `wait` for the client's
+// command to end; one that keeps running longer has the mail.
+MapiULong sendMailToDesktopClient(const MapiMessage* message, MapiULong flags, std::chrono::milliseconds wait);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Every string the platform faces hands out or takes is UTF-8; the wide
+// Windows calls take these, whatever the process's ANSI code page is.
+std::wstring toWide(const std::string& utf8);
+std::string fromWide(const wchar_t* wide, std::size_t length);
+std::string fromWide(const std::wstring& wide);
+
+} // namespace platform

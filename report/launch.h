@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "platform/process.h"
+
+namespace pellicor {
+
+// What startPellicor() starts, kept for a caller that wants to wait for it.
+platform::StartedProcess launchPellicor(const std::string& program, const std::string& issueFile, std::string& error);
+
+} // namespace pellicor

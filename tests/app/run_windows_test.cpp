@@ -1,0 +1,168 @@
+// Whole runs that only the Windows build shows: the program where the system
+// ignores its manifest, and the mailto route through Wine's own launcher.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "delivery/mailto_field.h"
+#include "tests/support/fake_mapi_record.h"
+#include "tests/support/program_run.h"
+#include "tests/support/zip_reader.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool underWine()
+{
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Puts a program in Wine's Mailers slot for the object's life, then puts
+// back what was there.
+class MailersSlot {
+public:
+    explicit MailersSlot(const std::wstring& program)
+    {
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        wchar_t previous[4096];
+        DWORD size = sizeof previous - sizeof(wchar_t);
+        DWORD type = 0;
+        if (::RegQueryValueExW(key_, L"Mailers", nullptr, &type, reinterpret_cast<BYTE*>(previous), &size)
+                == ERROR_SUCCESS
+            && type == REG_SZ) {
+            previous[size / sizeof(wchar_t)] = L'\0';
+            previous_ = previous;
+            hadPrevious_ = true;
+        }
+        set(program);
+    }
+    ~MailersSlot()
+    {
+        if (key_ == nullptr)
+            return;
+        if (hadPrevious_)
+            set(previous_);
+        else
+            ::RegDeleteValueW(key_, L"Mailers");
+        ::RegCloseKey(key_);
+    }
+    MailersSlot(const MailersSlot&) = delete;
+    MailersSlot& operator=(const MailersSlot&) = delete;
+
+    explicit operator bool() const { return key_ != nullptr; }
+
+private:
+    void set(const std::wstring& value)
+    {
+        ::RegSetValueExW(key_, L"Mailers", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+    HKEY key_ = nullptr;
+    std::wstring previous_;
+    bool hadPrevious_ = false;
+};
+
+// winebrowser starts the mailer and returns before it has run; the
+// recorder's file appears whole once it has.
+std::string waitForRecord(const std::string& path)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!fileExists(path) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    return readFile(path);
+}
+
+const std::string userName = "J\xC3\xB6s\xC3\xA9, M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
+
+} // namespace
+
+// Where the system ignores the manifest (Windows before 10 1903), the ANSI
+// code page is the user's (1252 under Wine here): the wide calls still carry
+// every name, and the wide provider gets every text.
+TEST(WithoutManifest, KeepsNamesOutsideTheAnsiCodePageIntact)
+{
+    ProgramSandbox sandbox(PELLICOR_WITHOUT_MANIFEST_EXE);
+    sandbox.addProvider(FAKE_MAPI_WIDE_PATH);
+    // The fake provider names its record in the ANSI code page: an ASCII path.
+    sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RECORD", WITHOUT_MANIFEST_RECORD);
+    const auto handed = [] { return parseFakeMapiRecord(readFile(WITHOUT_MANIFEST_RECORD)); };
+
+    const ZipEntries files = {{"QXF-0.log", "log \xE6\x9D\xB1\xE4\xBA\xAC\n"}, {"QXF-minidump.dmp", "MDMP"}};
+    for (const auto& [name, bytes] : files)
+        writeFile(sandbox.workFile(name), bytes);
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0) << result.rawLog;
+    const std::string archive = sandbox.workDir() + "\\report.zip";
+    EXPECT_EQ(recordedField(handed(), "entry"), "MAPISendMailW");
+    EXPECT_EQ(recordedField(handed(), "file.lpszPathName"), archive);
+    EXPECT_EQ(zipEntries(archive), files);
+    EXPECT_NE(std::find(result.log.begin(), result.log.end(), " [MAIN:INFO] Adding QXF-0.log to " + archive),
+              result.log.end()) << result.rawLog;
+
+    const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
+    const std::string subject = "M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
+    writeFile(sandbox.workFile(issueFile), "<IssueReport><MailAddress>a@b</MailAddress><Subject>" + subject
+                                               + "</Subject><AttachZip>" + archive + "</AttachZip></IssueReport>");
+    result = sandbox.run({issueFile});
+    EXPECT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), subject);
+    EXPECT_EQ(recordedField(handed(), "file.lpszPathName"), archive);
+
+    // A provider with only the narrow entry reads the ANSI code page: it gets
+    // what that can hold, as before the manifest, not UTF-8 it would misread.
+    sandbox.addProvider(FAKE_MAPI_PATH);
+    result = sandbox.run({issueFile});
+    EXPECT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(recordedField(handed(), "entry"), "MAPISendMail");
+    EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), "M\xFCller ??");
+}
+
+TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAscii)
+{
+    if (!underWine())
+        GTEST_SKIP() << "needs Wine's launcher, winebrowser";
+    ProgramSandbox sandbox;
+    // A provider without the entry point: Wine's own mapi32 would take the mail itself.
+    sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
+    std::remove(MAILTO_RECORD);
+    writeFile(sandbox.workFile("ORVAPlus.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ORVAPlus>"
+                                                "<Environment><UserName>" + userName + "</UserName></Environment>"
+                                                "<Internet><SupportEmail>support@example.com</SupportEmail></Internet>"
+                                                "</ORVAPlus>\n");
+    writeFile(sandbox.workFile("QXF-0.log"), "log");
+
+    const MailersSlot slot(L"" MAILTO_RECORDER);
+    ASSERT_TRUE(slot);
+    const RunResult result = sandbox.run({"--crash"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    EXPECT_EQ(result.log.back(), " [MAIN:INFO] Pellicor finished.");
+    const std::string url = waitForRecord(MAILTO_RECORD);
+
+    // Commas percent-encoded (xdg-email would cut a field at a bare one),
+    // every character outside ASCII as its UTF-8 bytes.
+    const std::string head = "mailto:support@example.com"
+                             "?subject=QXF%20feedback:%20Issue%20Report%20from%20user%20with%20license%20"
+                             "J%C3%B6s%C3%A9%2C%20M%C3%BCller%20%E6%9D%B1%E4%BA%AC"
+                             "&body=Please%2C%20attach%20the%20file%20";
+    const std::string tail = "%0D%0APlease%2C%20describe%20the%20issue%20here%2C%20thank%20you.%0D%0A";
+    ASSERT_EQ(url.substr(0, head.size()), head) << url;
+    const std::string archive = url.substr(head.size(), url.find(tail) - head.size());
+    EXPECT_EQ(archive, escapeMailtoUrl(sandbox.workDir() + "\\report.zip"));
+    EXPECT_NE(archive.find("J%C3%B6s%C3%A9%20M%C3%BCller%20%E6%9D%B1%E4%BA%AC"), std::string::npos) << archive;
+    EXPECT_EQ(url.find(','), std::string::npos) << url;
+}
