@@ -1,20 +1,38 @@
 #include "delivery/mailto.h"
 
-#include "platform/shell.h"
+#include "delivery/mailto_fit.h"
+#include "delivery/main_log.h"
 
-std::string buildMailtoUrl(const ReportRequest& request)
+namespace {
+
+void logShortened(const char* field, std::size_t charactersLeftOut, std::size_t maxUrlLength)
+{
+    logMain(levelWarn, [&](std::ostream& out) {
+        out << "Mailto " << field << " shortened to fit the URL limit of " << maxUrlLength
+            << " bytes; characters left out: " << charactersLeftOut << "\n";
+    });
+}
+
+} // namespace
+
+std::string buildMailtoUrl(const ReportRequest& request, std::size_t maxUrlLength)
 {
     std::string body;
     if (!request.attachZip.empty())
         body = "Please, attach the file " + request.attachZip + "\n";
+    const std::size_t askLength = body.size();
     body += request.body;
-    return "mailto:" + escapeMailtoUrl(request.mailAddress) + "?subject=" + escapeMailtoUrl(request.subject)
-           + "&body=" + escapeMailtoUrl(body);
+    FittedMailtoUrl fitted = fitMailtoUrl(request.mailAddress, request.subject, body, askLength, maxUrlLength);
+    if (fitted.subjectCharactersLeftOut > 0)
+        logShortened("subject", fitted.subjectCharactersLeftOut, maxUrlLength);
+    if (fitted.bodyCharactersLeftOut > 0)
+        logShortened("body", fitted.bodyCharactersLeftOut, maxUrlLength);
+    return std::move(fitted.url);
 }
 
-bool openMailto(const ReportRequest& request, const ShellOpen& shell)
+bool openMailto(const ReportRequest& request, const ShellOpen& shell, std::size_t maxUrlLength)
 {
-    return shell(buildMailtoUrl(request)) > 32;
+    return shell(buildMailtoUrl(request, maxUrlLength)) > 32;
 }
 
 bool openMailto(const ReportRequest& request)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "app/report_request.h"
 #include "delivery/mailto_field.h"
+#include "platform/shell.h"
 
 // Hands the shell a URL; above 32 means accepted, as the Windows shell reports.
 using ShellOpen = std::function<std::intptr_t(const std::string& url)>;
@@ -14,7 +16,10 @@ using ShellOpen = std::function<std::intptr_t(const std::string& url)>;
 // carries no file, so when the request names an archive the body starts
 // with a line asking the user to attach it. True when the shell took it.
 bool openMailto(const ReportRequest& request);
-bool openMailto(const ReportRequest& request, const ShellOpen& shell);
+bool openMailto(const ReportRequest& request, const ShellOpen& shell,
+                std::size_t maxUrlLength = platform::maxShellUrlLength());
 
-// The mailto: URL for the request (RFC 6068).
-std::string buildMailtoUrl(const ReportRequest& request);
+// The mailto: URL for the request (RFC 6068), at most maxUrlLength bytes: a
+// body or an absurdly long subject that does not fit is cut and says so at
+// its end, and one warning in the log says so too.
+std::string buildMailtoUrl(const ReportRequest& request, std::size_t maxUrlLength = platform::maxShellUrlLength());

@@ -18,6 +18,12 @@ constexpr std::intptr_t accepted = 42;
 constexpr std::intptr_t fileNotFound = 2;
 constexpr std::intptr_t noAssociation = 31;
 
+// Linux takes at most 128 KiB, the NUL included, in one argument (MAX_ARG_STRLEN);
+// the URL is one argument of the opener and of the handler it starts. 4 KiB of
+// it are left to a handler that wraps the URL into a longer argument of its own.
+constexpr std::size_t maxArgumentBytes = 128 * 1024;
+constexpr std::size_t handlerRoom = 4 * 1024;
+
 } // namespace
 
 std::intptr_t shellOpen(const std::string& url)
@@ -34,6 +40,11 @@ std::intptr_t shellOpen(const std::string& url)
         break;
     }
     return outcome.exitCode == 0 ? accepted : noAssociation;
+}
+
+std::size_t maxShellUrlLength()
+{
+    return maxArgumentBytes - handlerRoom;
 }
 
 } // namespace platform

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "delivery/mailto_fit.h"
+#include "tests/support/log_capture.h"
+
 namespace {
 
 // A standard percent-decoder, as a mail client applies it to each field.
@@ -42,6 +45,39 @@ TEST(MailtoUrl, AskForTheArchiveOnALineOfItsOwn)
 {
     EXPECT_EQ(buildMailtoUrl(ReportRequest{"a@b", "s", "", "C:/My Dir/report.zip"}),
               "mailto:a@b?subject=s&body=Please%2C%20attach%20the%20file%20C:/My%20Dir/report.zip%0D%0A");
+}
+
+TEST(MailtoUrl, SaysInOneWarningPerFieldWhatItShortened)
+{
+    using testing_support::LogCapture;
+    const std::string shortened = "%0D%0A%5BText%20shortened%20to%20fit%20a%20mailto:%20link;%20characters%20left"
+                                  "%20out:%20";
+    LogCapture::instance().clear();
+    EXPECT_EQ(buildMailtoUrl(ReportRequest{"a@b", "s", std::string(40, 'x'), ""}, 26 + 40),
+              "mailto:a@b?subject=s&body=" + std::string(40, 'x'));
+    EXPECT_TRUE(LogCapture::instance().lines().empty());
+
+    const std::string url = buildMailtoUrl(ReportRequest{"a@b", "s", std::string(200, 'x'), ""}, 150);
+    const std::size_t kept = 150 - 26 - shortened.size() - std::string("200%5D").size();
+    EXPECT_EQ(url, "mailto:a@b?subject=s&body=" + std::string(kept, 'x') + shortened + std::to_string(200 - kept) + "%5D");
+    std::vector<testing_support::LoggedLine> lines = LogCapture::instance().lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].module, Logger::MODULE_MAIN);
+    EXPECT_EQ(lines[0].level, 4);
+    EXPECT_EQ(lines[0].message, "Mailto body shortened to fit the URL limit of 150 bytes; characters left out: " + std::to_string(200 - kept) + "\n");
+
+    LogCapture::instance().clear();
+    const ReportRequest absurd{"a@b", std::string(500, 's'), std::string(1000, 'b'), "report.zip"};
+    const FittedMailtoUrl fitted =
+        fitMailtoUrl("a@b", absurd.subject, "Please, attach the file report.zip\n" + absurd.body, 35, 300);
+    EXPECT_EQ(buildMailtoUrl(absurd, 300), fitted.url);
+    EXPECT_EQ(LogCapture::instance().messages(),
+              (std::vector<std::string>{"Mailto subject shortened to fit the URL limit of 300 bytes; characters left out: "
+                                            + std::to_string(fitted.subjectCharactersLeftOut) + "\n",
+                                        "Mailto body shortened to fit the URL limit of 300 bytes; characters left out: "
+                                            + std::to_string(fitted.bodyCharactersLeftOut) + "\n"}));
+    EXPECT_GT(fitted.subjectCharactersLeftOut, 0u);
+    EXPECT_GT(fitted.bodyCharactersLeftOut, 0u);
 }
 
 TEST(MailtoEscape, KeepsOnlyUnreservedBytes)
@@ -97,4 +133,11 @@ TEST(OpenMailto, HandsTheShellOneUrlAndReadsItsVerdict)
     EXPECT_FALSE(openMailto(request, shell(0)));
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened[0], buildMailtoUrl(request));
+
+    // However long the body, the shell gets a URL it can pass on.
+    const ReportRequest longRequest{"a@b", "s", std::string(200000, '\n'), "report.zip"};
+    EXPECT_TRUE(openMailto(longRequest, shell(33)));
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_LE(opened[3].size(), platform::maxShellUrlLength());
+    EXPECT_GT(opened[3].size(), platform::maxShellUrlLength() - 100);
 }

@@ -285,4 +285,41 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheWindowsBuildsMailtoUrlHandedOnByW
     expectMailtoComposeWindow(windowsZip);
 }
 
+TEST_F(ThunderbirdCompose, ShowsALongBodyCutWithANoteThroughTheMailtoRoute)
+{
+    // 200 KB, far more than a mailto: URL can carry on Linux.
+    std::string longBody;
+    for (int line = 0; longBody.size() < 200 * 1024; ++line)
+        longBody += "Zeile " + std::to_string(line) + ": Gr\xC3\xBC\xC3\x9F" "e aus \xE6\x9D\xB1\xE4\xBA\xAC, 100% & mehr\n";
+    writeFile(sandbox_.workFile("issue.xml"),
+              "<IssueReport><MailAddress>" + xmlText(recipient) + "</MailAddress><Subject>" + xmlText(subject)
+                  + "</Subject><Body>" + xmlText(longBody) + "</Body><AttachZip>" + xmlText(attachZip_)
+                  + "</AttachZip></IssueReport>");
+
+    const RunResult result = sandbox_.run({"issue.xml"});
+    ASSERT_EQ(result.exitCode, 0) << result.rawLog;
+    ASSERT_EQ(result.log.size(), 4u) << result.rawLog;
+    const std::string warning = " [MAIN:WARN] Mailto body shortened to fit the URL limit of ";
+    ASSERT_EQ(result.log[2].rfind(warning, 0), 0u) << result.log[2];
+    const std::string leftOut = result.log[2].substr(result.log[2].rfind(' ') + 1);
+
+    const std::string note = "[Text shortened to fit a mailto: link; characters left out: " + leftOut + "]";
+    const ComposeWindow window = waitForComposeWindow([&](const ComposeWindow& w) {
+        return w.body.size() > note.size() && w.body.compare(w.body.size() - note.size(), note.size(), note) == 0;
+    });
+    EXPECT_EQ(window.subject, subject);
+    const std::string ask = "Please, attach the file " + attachZip_ + "\n";
+    ASSERT_GT(window.body.size(), ask.size() + note.size() + 1);
+    EXPECT_EQ(window.body.substr(0, ask.size()), ask);
+    // The start of the body, whole lines and then part of one, and the note on a line of its own.
+    const std::string shown = window.body.substr(ask.size(), window.body.size() - ask.size() - note.size() - 1);
+    EXPECT_GT(shown.size(), 50u * 1024);
+    EXPECT_EQ(longBody.substr(0, shown.size()), shown);
+    EXPECT_EQ(window.body[window.body.size() - note.size() - 1], '\n');
+    std::size_t missing = 0;
+    for (std::size_t i = shown.size(); i < longBody.size(); ++i)
+        missing += (static_cast<unsigned char>(longBody[i]) & 0xC0) != 0x80;
+    EXPECT_EQ(std::stoul(leftOut), missing);
+}
+
 } // namespace

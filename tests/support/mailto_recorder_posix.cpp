@@ -1,0 +1,29 @@
+#include "tests/support/mailto_recorder.h"
+
+#include <cstdio>
+
+namespace testing_support {
+
+std::string MailtoRecorder::unavailable()
+{
+    return {};
+}
+
+MailtoRecorder::MailtoRecorder(ProgramSandbox& sandbox) : record_(sandbox.workFile("mailto-url.txt"))
+{
+    // A real program start, so the system's limit on one argument applies.
+    sandbox.addStandIn("xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"" + record_ + "\"\n");
+}
+
+std::string MailtoRecorder::url() const
+{
+    // The opener has ended when the run has.
+    return fileExists(record_) ? readFile(record_) : std::string();
+}
+
+void MailtoRecorder::clear() const
+{
+    std::remove(record_.c_str());
+}
+
+} // namespace testing_support
