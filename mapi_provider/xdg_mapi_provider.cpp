@@ -1,5 +1,6 @@
 #include "mapi_provider/xdg_mapi_provider.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "delivery/mailto_field.h"
+#include "delivery/mailto_fit.h"
 #include "mapi_provider/desktop_entry.h"
 #include "mapi_provider/mail_client.h"
 #include "platform/private_directory.h"
@@ -89,27 +91,50 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 }
 
 // The recipients go in the address part, where none can pass for an option
-// of the client.
+// of the client. A body too long for one argument of a client that reads
+// it from its command line only is cut between whole characters and ends
+// with a line saying how much is missing; the attachment still goes along.
 std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>& attachments)
 {
     std::vector<std::string> recipients;
     for (const std::string& recipient : recipientsOf(message))
         recipients.push_back(uriField(recipient));
-    std::string uri = "mailto:" + joined(recipients, ",");
-    char query = '?';
+    const std::string address = "mailto:" + joined(recipients, ",");
+    std::vector<std::pair<std::string, std::string>> fields;
     auto addField = [&](const char* name, const std::string& value) {
-        if (value.empty())
-            return;
-        uri += query;
-        uri += name;
-        uri += '=';
-        uri += uriField(value);
-        query = '&';
+        if (!value.empty())
+            fields.emplace_back(name, uriField(value));
     };
     addField("subject", text(message.lpszSubject));
     addField("body", text(message.lpszNoteText));
     for (const std::string& attachment : attachments)
         addField("attach", attachment);
+
+    auto uriOf = [&]() {
+        std::string uri = address;
+        char query = '?';
+        for (const auto& [name, value] : fields) {
+            uri += query + name + '=' + value;
+            query = '&';
+        }
+        return uri;
+    };
+    std::string uri = uriOf();
+    if (platform::fitsOneArgument(uri))
+        return uri;
+    for (auto& [name, value] : fields) {
+        if (name != "body")
+            continue;
+        const std::string body = text(message.lpszNoteText);
+        const std::size_t rest = uri.size() - value.size();
+        // Each quote grows by two bytes once uriField escapes it.
+        const std::size_t quotes = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\''));
+        const std::size_t room = platform::longestArgument() - std::min(platform::longestArgument(), rest + 2 * quotes);
+        value.clear();
+        for (char c : fitMailtoBody(body, 0, room).escaped)
+            value += c == '\'' ? std::string("%27") : std::string(1, c);
+        uri = uriOf();
+    }
     return uri;
 }
 

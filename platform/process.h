@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -75,8 +76,12 @@ bool setEnvironmentVariable(const std::string& name, const std::string& value);
 // What separates the directories of PATH.
 extern const char pathListSeparator;
 
-// Whether the system lets a started program take argument as one argument;
-// runProcess fails to start one given anything longer.
-bool fitsOneArgument(const std::string& argument);
+// The longest single argument, in bytes, the system lets a started program
+// take; runProcess fails to start one given anything longer.
+std::size_t longestArgument();
+inline bool fitsOneArgument(const std::string& argument)
+{
+    return argument.size() <= longestArgument();
+}
 
 } // namespace platform

@@ -102,7 +102,7 @@ bool setEnvironmentVariable(const std::string& name, const std::string& value)
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
-bool fitsOneArgument(const std::string& argument)
+std::size_t longestArgument()
 {
 #if defined(__linux__)
     // Linux refuses any one argument of 32 pages (128 KiB) or more, its NUL included.
@@ -110,7 +110,7 @@ bool fitsOneArgument(const std::string& argument)
 #else
     const long limit = ::sysconf(_SC_ARG_MAX);
 #endif
-    return limit <= 0 || argument.size() < static_cast<std::size_t>(limit);
+    return limit <= 0 ? static_cast<std::size_t>(-1) : static_cast<std::size_t>(limit) - 1;
 }
 
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,

@@ -74,6 +74,12 @@ HANDLE openInherited(const std::string& path, bool forWriting)
 
 const char pathListSeparator = ';';
 
+std::size_t longestArgument()
+{
+    // CreateProcess takes a command line of at most 32,767 UTF-16 units, its NUL included.
+    return 32766;
+}
+
 std::vector<std::string> currentEnvironment()
 {
     std::vector<std::string> result;
