@@ -126,13 +126,19 @@ std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>
         if (name != "body")
             continue;
         const std::string body = text(message.lpszNoteText);
+        const std::size_t longest = platform::longestArgument();
         const std::size_t rest = uri.size() - value.size();
-        // Each quote grows by two bytes once uriField escapes it.
-        const std::size_t quotes = static_cast<std::size_t>(std::count(body.begin(), body.end(), '\''));
-        const std::size_t room = platform::longestArgument() - std::min(platform::longestArgument(), rest + 2 * quotes);
-        value.clear();
-        for (char c : fitMailtoBody(body, 0, room).escaped)
-            value += c == '\'' ? std::string("%27") : std::string(1, c);
+        // The fitter escapes as a mailto: field does; the quotes it keeps grow
+        // by two bytes each here, so the room shrinks by what overshot.
+        std::size_t room = longest - std::min(longest, rest);
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            value.clear();
+            for (char c : fitMailtoBody(body, 0, room).escaped)
+                value += c == '\'' ? std::string("%27") : std::string(1, c);
+            if (rest + value.size() <= longest || room == 0)
+                break;
+            room -= std::min(room, rest + value.size() - longest);
+        }
         uri = uriOf();
     }
     return uri;
