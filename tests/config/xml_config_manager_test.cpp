@@ -116,7 +116,7 @@ TEST_F(ConfigStore, ConvertsEveryTypeBothWaysByteForByte)
     };
     const auto asInt = [](int v, const char* text) {
         return Written{text, [v](auto& s, auto& k) { return s.setInt(k, v, "W"); },
-                       [v](auto& s, auto& k) { int r = v + 1; return s.getInt(k, r, "W") && r == v; }};
+                       [v](auto& s, auto& k) { int r = v ^ 1; return s.getInt(k, r, "W") && r == v; }};
     };
     const auto asDouble = [](double v, const char* text) {
         return Written{text, [v](auto& s, auto& k) { return s.setDouble(k, v, "W"); },
