@@ -85,6 +85,36 @@ void awaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline)
 #endif
 }
 
+// Waits at most timeout for the child to end, and reaps it when it has.
+// Polls rather than blocks: a mail client may keep its launcher waiting
+// until the user closes the compose window.
+ProcessOutcome waitForExit(pid_t pid, std::chrono::milliseconds timeout)
+{
+    ProcessOutcome outcome;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    awaitExit(pid, deadline);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int status = 0;
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            outcome.status = ProcessOutcome::Exited;
+            outcome.exitCode = exitCodeOf(status);
+            return outcome;
+        }
+        if (done < 0 && errno != EINTR) {
+            outcome.status = ProcessOutcome::Exited;
+            return outcome;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            outcome.status = ProcessOutcome::StillRunning;
+            return outcome;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
 } // namespace
 
 const char pathListSeparator = ':';
@@ -143,30 +173,7 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     if (posix_spawnp(&pid, args[0], &setup.actions, nullptr, args.data(), envp) != 0)
         return outcome;
 
-    // Poll rather than block: a mail client may keep its launcher waiting
-    // until the user closes the compose window.
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    awaitExit(pid, deadline);
-    auto pause = std::chrono::milliseconds(1);
-    for (;;) {
-        int status = 0;
-        pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            outcome.status = ProcessOutcome::Exited;
-            outcome.exitCode = exitCodeOf(status);
-            return outcome;
-        }
-        if (done < 0 && errno != EINTR) {
-            outcome.status = ProcessOutcome::Exited;
-            return outcome;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            outcome.status = ProcessOutcome::StillRunning;
-            return outcome;
-        }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
-    }
+    return waitForExit(pid, timeout);
 }
 
 void StartedProcess::release() noexcept
@@ -188,27 +195,11 @@ void StartedProcess::release() noexcept
 
 ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
 {
-    ProcessOutcome outcome;
     if (id_ == 0)
-        return outcome;
-    const auto pid = static_cast<pid_t>(id_);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    awaitExit(pid, deadline);
-    int status = 0;
-    pid_t done = 0;
-    for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(20))) {
-        done = ::waitpid(pid, &status, WNOHANG);
-        if (done != 0 && !(done < 0 && errno == EINTR))
-            break;
-        if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
-            outcome.status = ProcessOutcome::StillRunning;
-            return outcome;
-        }
-        std::this_thread::sleep_for(pause);
-    }
-    id_ = 0;
-    outcome.status = ProcessOutcome::Exited;
-    outcome.exitCode = done == pid ? exitCodeOf(status) : -1;
+        return {};
+    const ProcessOutcome outcome = waitForExit(static_cast<pid_t>(id_), timeout);
+    if (outcome.status == ProcessOutcome::Exited)
+        id_ = 0;
     return outcome;
 }
 

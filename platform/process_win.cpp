@@ -59,6 +59,31 @@ std::string quoteArgument(const std::string& argument)
     return quoted;
 }
 
+// The command line that hands the child each element of argv as one argument.
+std::string commandLineOf(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const std::string& argument : argv)
+        line += (line.empty() ? "" : " ") + quoteArgument(argument);
+    return line;
+}
+
+// Waits at most timeout for the process to end.
+ProcessOutcome waitForExit(HANDLE process, std::chrono::milliseconds timeout)
+{
+    ProcessOutcome outcome;
+    const auto waitMs = timeout.count() < 0 ? 0 : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
+    if (::WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0) {
+        outcome.status = ProcessOutcome::StillRunning;
+        return outcome;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(process, &code);
+    outcome.status = ProcessOutcome::Exited;
+    outcome.exitCode = static_cast<int>(code);
+    return outcome;
+}
+
 HANDLE openInherited(const std::string& path, bool forWriting)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -106,10 +131,7 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     if (argv.empty())
         return outcome;
 
-    std::string narrowCommandLine;
-    for (const std::string& argument : argv)
-        narrowCommandLine += (narrowCommandLine.empty() ? "" : " ") + quoteArgument(argument);
-    std::wstring commandLine = toWide(narrowCommandLine);
+    std::wstring commandLine = toWide(commandLineOf(argv));
 
     std::wstring environment;
     for (const std::string& entry : options.environment)
@@ -146,36 +168,8 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
         return outcome;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
-
-    const auto waitMs = timeout.count() < 0 ? 0 : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
-    if (::WaitForSingleObject(processHandle.get(), waitMs) != WAIT_OBJECT_0) {
-        outcome.status = ProcessOutcome::StillRunning;
-        return outcome;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(processHandle.get(), &code);
-    outcome.status = ProcessOutcome::Exited;
-    outcome.exitCode = static_cast<int>(code);
-    return outcome;
+    return waitForExit(processHandle.get(), timeout);
 }
-
-namespace {
-
-// UTF-8 to UTF-16; false when text is no well-formed UTF-8.
-bool widen(const std::string& text, std::wstring& wide)
-{
-    wide.clear();
-    if (text.empty())
-        return true;
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length <= 0)
-        return false;
-    wide.resize(static_cast<std::size_t>(length));
-    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, &wide[0], length) == length;
-}
-
-} // namespace
 
 void StartedProcess::release() noexcept
 {
@@ -186,20 +180,11 @@ void StartedProcess::release() noexcept
 
 ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
 {
-    ProcessOutcome outcome;
     if (id_ == 0)
-        return outcome;
-    const HANDLE process = reinterpret_cast<HANDLE>(id_);
-    const auto waitMs = timeout.count() < 0 ? 0 : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
-    if (::WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0) {
-        outcome.status = ProcessOutcome::StillRunning;
-        return outcome;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process, &code);
-    outcome.status = ProcessOutcome::Exited;
-    outcome.exitCode = static_cast<int>(code);
-    release();
+        return {};
+    const ProcessOutcome outcome = waitForExit(reinterpret_cast<HANDLE>(id_), timeout);
+    if (outcome.status == ProcessOutcome::Exited)
+        release();
     return outcome;
 }
 
@@ -210,11 +195,9 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
         error = "no program to start";
         return started;
     }
-    std::string commandLine;
-    for (const std::string& argument : argv)
-        commandLine += (commandLine.empty() ? "" : " ") + quoteArgument(argument);
+    const std::string commandLine = commandLineOf(argv);
     std::wstring program, wideCommandLine;
-    if (!widen(argv[0], program) || !widen(commandLine, wideCommandLine)) {
+    if (!toWideStrictly(argv[0], program) || !toWideStrictly(commandLine, wideCommandLine)) {
         error = "cannot start " + argv[0] + ": its name or an argument is no UTF-8";
         return started;
     }

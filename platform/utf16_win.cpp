@@ -4,17 +4,36 @@
 
 namespace platform {
 
+namespace {
+
+bool convert(const std::string& utf8, DWORD flags, std::wstring& wide)
+{
+    wide.clear();
+    if (utf8.empty())
+        return true;
+    const int size = static_cast<int>(utf8.size());
+    const int length = ::MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, nullptr, 0);
+    if (length <= 0)
+        return false;
+    wide.resize(static_cast<std::size_t>(length));
+    if (::MultiByteToWideChar(CP_UTF8, flags, utf8.data(), size, &wide[0], length) == length)
+        return true;
+    wide.clear();
+    return false;
+}
+
+} // namespace
+
 std::wstring toWide(const std::string& utf8)
 {
-    if (utf8.empty())
-        return {};
-    const int size = static_cast<int>(utf8.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], length);
+    std::wstring wide;
+    convert(utf8, 0, wide);
     return wide;
+}
+
+bool toWideStrictly(const std::string& utf8, std::wstring& wide)
+{
+    return convert(utf8, MB_ERR_INVALID_CHARS, wide);
 }
 
 std::string fromWide(const wchar_t* wide, std::size_t length)
