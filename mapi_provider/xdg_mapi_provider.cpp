@@ -30,20 +30,24 @@ std::string text(const char* s)
     return s ? s : "";
 }
 
-// Thunderbird's "-compose" list ends a field at a comma and takes a quote
-// after "=" for the start of a raw one: keep both escaped.
-std::string uriField(const std::string& field)
+// Thunderbird's "-compose" list ends a field at a comma, which the mailto
+// escaping already escapes, and takes a quote after "=" for the start of a
+// raw field: escape that too.
+std::string withQuotesEscaped(const std::string& escaped)
 {
     std::string out;
-    for (char c : escapeMailtoUrl(field)) {
-        if (c == ',')
-            out += "%2C";
-        else if (c == '\'')
+    for (char c : escaped) {
+        if (c == '\'')
             out += "%27";
         else
             out += c;
     }
     return out;
+}
+
+std::string uriField(const std::string& field)
+{
+    return withQuotesEscaped(escapeMailtoUrl(field));
 }
 
 std::string fileUri(const std::string& path)
@@ -122,26 +126,24 @@ std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>
     std::string uri = uriOf();
     if (platform::fitsOneArgument(uri))
         return uri;
-    for (auto& [name, value] : fields) {
-        if (name != "body")
-            continue;
-        const std::string body = text(message.lpszNoteText);
-        const std::size_t longest = platform::longestArgument();
-        const std::size_t rest = uri.size() - value.size();
-        // The fitter escapes as a mailto: field does; the quotes it keeps grow
-        // by two bytes each here, so the room shrinks by what overshot.
-        std::size_t room = longest - std::min(longest, rest);
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            value.clear();
-            for (char c : fitMailtoBody(body, 0, room).escaped)
-                value += c == '\'' ? std::string("%27") : std::string(1, c);
-            if (rest + value.size() <= longest || room == 0)
-                break;
-            room -= std::min(room, rest + value.size() - longest);
-        }
-        uri = uriOf();
+    const auto bodyField = std::find_if(fields.begin(), fields.end(),
+                                        [](const auto& field) { return field.first == "body"; });
+    if (bodyField == fields.end())
+        return uri;
+    std::string& value = bodyField->second;
+    const std::string body = text(message.lpszNoteText);
+    const std::size_t longest = platform::longestArgument();
+    const std::size_t rest = uri.size() - value.size();
+    // The fitter escapes as a mailto: field does; the quotes it keeps grow
+    // by two bytes each here, so the room shrinks by what overshot.
+    std::size_t room = longest - std::min(longest, rest);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        value = withQuotesEscaped(fitMailtoBody(body, 0, room).escaped);
+        if (rest + value.size() <= longest || room == 0)
+            break;
+        room -= std::min(room, rest + value.size() - longest);
     }
-    return uri;
+    return uriOf();
 }
 
 // Each line break as one LF, as a text file on this system holds it.
