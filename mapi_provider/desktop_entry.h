@@ -26,6 +26,6 @@ std::string findDesktopFile(const std::string& id);
 // be read, is hidden, or has no usable Exec line.
 std::optional<DesktopEntry> readDesktopEntry(const std::string& path);
 
-// Splits an Exec value into arguments as the Desktop Entry Specification
-// quotes them; nothing when a quote is left open.
+// Splits an Exec value into arguments the way desktop files quote them
+// (double quotes and backslash escapes); nothing when a quote is left open.
 std::optional<std::vector<std::string>> splitExecLine(const std::string& value);

@@ -16,7 +16,7 @@ using namespace testing_support;
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-TEST(DesktopEntry, SplitsExecLinesAsTheSpecificationQuotesThem)
+TEST(DesktopEntry, SplitsExecLinesAsDesktopFilesQuoteThem)
 {
     const struct {
         const char* value;
