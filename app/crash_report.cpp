@@ -1,8 +1,8 @@
 #include "app/crash_report.h"
 
-#include "delivery/main_log.h"
-#include "delivery/report_archive.h"
-#include "pellicor/config.h"
+#include "logging/log_line.h"
+#include "archive/report_archive.h"
+#include "pellicor/product_config.h"
 #include "pellicor/logging.h"
 
 const std::string crashSubjectPrefix = "QXF feedback: Issue Report from user with license ";
@@ -49,7 +49,7 @@ std::string makeCrashBody()
 
 void fillCrashReport(ReportRequest& request)
 {
-    logMainLine(levelInfo, "Crash mode entered\n");
+    logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Crash mode entered\n");
 
     const std::string userName = getReportUserName();
     request.mailAddress = getSupportAddress();

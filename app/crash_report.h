@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/report_request.h"
+#include "mail/report_request.h"
 
 // What a crash report says that the host cannot: fixed subject and body.
 extern const std::string crashSubjectPrefix;

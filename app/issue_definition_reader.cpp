@@ -21,10 +21,7 @@ bool readWholeFile(const std::string& path, std::string& bytes)
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
         return false;
-    struct FileClose {
-        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileClose> file(platform::openFile(path, "rb"));
+    const platform::ScopedFile file(platform::openFile(path, "rb"));
     if (!file)
         return false;
     char chunk[1 << 16];

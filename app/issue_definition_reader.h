@@ -1,11 +1,11 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include <libxml/tree.h>
 
-#include "app/report_request.h"
+#include "mail/report_request.h"
+#include "platform/scoped_handle.h"
 
 // Reads the issue-definition file a host writes for a report:
 //   <IssueReport><MailAddress/><Subject/><Body/><AttachZip/></IssueReport>
@@ -25,8 +25,5 @@ public:
     xmlNodePtr loadRoot(const std::string& path);
 
 private:
-    struct DocFree {
-        void operator()(xmlDoc* doc) const noexcept { xmlFreeDoc(doc); }
-    };
-    std::unique_ptr<xmlDoc, DocFree> document;
+    platform::ScopedPointer<xmlDoc, &xmlFreeDoc> document;
 };

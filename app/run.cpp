@@ -7,7 +7,7 @@
 #include "app/crash_report.h"
 #include "app/issue_definition_reader.h"
 #include "delivery/mailto.h"
-#include "delivery/main_log.h"
+#include "logging/log_line.h"
 #include "delivery/mapi_mailer.h"
 #include "pellicor/logging.h"
 #include "platform/dynamic_library.h"
@@ -57,7 +57,7 @@ void sendReport(std::string argument)
     MapiMailer mailer(platform::DynamicLibrary::open("mapi32.dll"));
     if (mailer.send(request))
         return;
-    logMainLine(levelWarn, "MAPI error report failed. Trying mailto.\n");
+    logLine(Logger::MODULE_MAIN, Logger::levelWarn, "MAPI error report failed. Trying mailto.\n");
     if (!openMailto(request))
         throw LoggedException("Could not open mail client to report!\n");
 }
@@ -65,14 +65,14 @@ void sendReport(std::string argument)
 int run(int argc, char* argv[])
 {
     initLogging();
-    logMainLine(levelInfo, "Pellicor started.\n");
+    logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Pellicor started.\n");
     sendReport(getReportArgument(argc, argv));
-    logMainLine(levelInfo, "Pellicor finished.\n");
+    logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Pellicor finished.\n");
     return 0;
 }
 
 void logError(const std::exception& error)
 {
     // The text as it was raised, with nothing added after it.
-    logMain(levelError, [&error](std::ostream& out) { out << "Error: " << error.what(); });
+    logLine(Logger::MODULE_MAIN, Logger::levelError, "Error: ", error.what());
 }

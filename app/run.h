@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "app/report_request.h"
+#include "mail/report_request.h"
 
 // The one pass every run makes: log file, start, argument, request,
 // delivery, end. Errors travel as exceptions to main().

@@ -12,8 +12,8 @@
 #include <zlib.h>
 
 #include "bench/crash_files.h"
-#include "delivery/entry_compression.h"
-#include "delivery/report_archive.h"
+#include "archive/entry_compression.h"
+#include "archive/report_archive.h"
 #include "pellicor/logging.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 
 #include <zlib.h>
 
-#include "delivery/entry_compression.h"
+#include "archive/entry_compression.h"
 
 namespace {
 

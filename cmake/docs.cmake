@@ -10,6 +10,8 @@ set(PELLICOR_DOCS_DIR ${PROJECT_BINARY_DIR}/docs)
 set(PELLICOR_DOCS_INPUT
     "${PROJECT_SOURCE_DIR}/logging/include/pellicor/logging.h \
 ${PROJECT_SOURCE_DIR}/config/include/pellicor/config.h \
+${PROJECT_SOURCE_DIR}/config/include/pellicor/config_store.h \
+${PROJECT_SOURCE_DIR}/config/include/pellicor/product_config.h \
 ${PROJECT_SOURCE_DIR}/report/include/pellicor/report.h \
 ${PROJECT_SOURCE_DIR}/examples/host/README.md")
 set(PELLICOR_DOCS_INCLUDE_ROOTS

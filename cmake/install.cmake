@@ -9,13 +9,16 @@ include(CMakePackageConfigHelpers)
 set(PELLICOR_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Pellicor)
 set(PELLICOR_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-# The platform library travels along: the static libraries need it at link time.
+# The platform and text libraries travel along: the static libraries need
+# them at link time.
 set_target_properties(pellicor_platform PROPERTIES EXPORT_NAME platform)
-install(TARGETS pellicor_logging pellicor_config pellicor_report pellicor_platform
+set_target_properties(pellicor_text PROPERTIES EXPORT_NAME text)
+install(TARGETS pellicor_logging pellicor_config pellicor_report pellicor_platform pellicor_text
     EXPORT PellicorTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES logging/include/pellicor/logging.h config/include/pellicor/config.h report/include/pellicor/report.h
+install(FILES logging/include/pellicor/logging.h config/include/pellicor/config.h
+    config/include/pellicor/config_store.h config/include/pellicor/product_config.h report/include/pellicor/report.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/pellicor
     COMPONENT Development)
 

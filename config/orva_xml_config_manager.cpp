@@ -1,9 +1,9 @@
-#include "pellicor/config.h"
+#include "pellicor/product_config.h"
 
 #include <algorithm>
 #include <mutex>
 
-#include "log.h"
+#include "logging/log_line.h"
 #include "xml_text.h"
 
 namespace tvk {
@@ -54,7 +54,7 @@ ORVAXMLConfigManager::ORVAXMLConfigManager(const std::string& fileName, const st
 ORVAXMLConfigManager::~ORVAXMLConfigManager()
 {
     store.reset();
-    logLine(moduleOCFG, 7, "~ORVAXMLConfigManager");
+    logLine(moduleOCFG, Logger::levelDebug, "~ORVAXMLConfigManager\n");
 }
 
 void ORVAXMLConfigManager::init()

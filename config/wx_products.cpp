@@ -1,4 +1,4 @@
-#include "pellicor/config.h"
+#include "pellicor/product_config.h"
 
 namespace tvk {
 

@@ -1,4 +1,4 @@
-#include "pellicor/config.h"
+#include "pellicor/config_store.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,8 +10,9 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
-#include "log.h"
+#include "logging/log_line.h"
 #include "platform/atomic_file.h"
+#include "platform/scoped_handle.h"
 #include "xml_text.h"
 
 namespace fs = std::filesystem;
@@ -24,13 +25,13 @@ namespace {
 // dump from being parsed into memory (and the size within the parser's int).
 constexpr std::uintmax_t maxFileSize = 10 * 1024 * 1024;
 
-struct ParserContextFree {
-    void operator()(xmlParserCtxt* context) const noexcept { xmlFreeParserCtxt(context); }
+// libxml2's xmlFree is a variable a host may set, not a function.
+struct XmlCharTraits {
+    using Handle = xmlChar*;
+    static constexpr Handle invalid() noexcept { return nullptr; }
+    static void free(Handle text) noexcept { xmlFree(text); }
 };
-struct XmlCharFree {
-    void operator()(xmlChar* text) const noexcept { xmlFree(text); }
-};
-using XmlCharPtr = std::unique_ptr<xmlChar, XmlCharFree>;
+using XmlCharPtr = platform::ScopedHandle<XmlCharTraits>;
 
 // Compares the name as the file spells it: "a:b" matches an element b in a
 // declared namespace of prefix a, and an element whose prefix is declared
@@ -111,7 +112,7 @@ bool readConfigFile(const std::string& path, std::string& bytes, std::string& re
 
 XmlDocPtr parseConfig(const std::string& path, const std::string& bytes, std::string& reason)
 {
-    std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
+    const platform::ScopedPointer<xmlParserCtxt, &xmlFreeParserCtxt> context(xmlNewParserCtxt());
     if (!context) {
         reason = "no memory to parse it";
         return nullptr;
@@ -171,17 +172,17 @@ IConfigManager::~IConfigManager() = default;
 XMLConfigManager::XMLConfigManager(const std::string& fileName, const std::string& rootName)
     : fileName(fileName), rootName(rootName)
 {
-    logLine(moduleCFG, 7, "XMLConfigManager: init config file: ", fileName);
+    logLine(moduleCFG, Logger::levelDebug, "XMLConfigManager: init config file: ", fileName, "\n");
     load();
     if (!document) {
-        logLine(moduleCFG, 7, "XMLConfigManager: create new config (file: ", fileName, ")");
+        logLine(moduleCFG, Logger::levelDebug, "XMLConfigManager: create new config (file: ", fileName, ")\n");
         document = newDocument(rootName);
     }
 }
 
 XMLConfigManager::~XMLConfigManager()
 {
-    logLine(moduleCFG, 7, "~XMLConfigManager: Destroy config manager (file: ", fileName, ")");
+    logLine(moduleCFG, Logger::levelDebug, "~XMLConfigManager: Destroy config manager (file: ", fileName, ")\n");
     if (!document)
         return;
     try {
@@ -209,8 +210,8 @@ bool XMLConfigManager::load()
         fileUnreadable = false;
         return true;
     }
-    logLine(moduleCFG, 3, "Failed to parse ", fileName);
-    logLine(moduleCFG, 4, "XMLConfigManager: ", fileName, ": ", reason);
+    logLine(moduleCFG, Logger::levelError, "Failed to parse ", fileName, "\n");
+    logLine(moduleCFG, Logger::levelWarn, "XMLConfigManager: ", fileName, ": ", reason, "\n");
     return false;
 }
 
@@ -225,7 +226,7 @@ bool XMLConfigManager::reload()
 
 bool XMLConfigManager::save()
 {
-    logLine(moduleCFG, 7, "Save config file: ", fileName);
+    logLine(moduleCFG, Logger::levelDebug, "Save config file: ", fileName, "\n");
     if (!document)
         return false;
     xmlChar* memory = nullptr;
@@ -233,14 +234,14 @@ bool XMLConfigManager::save()
     xmlDocDumpFormatMemory(document.get(), &memory, &size, 1);
     const XmlCharPtr text(memory);
     if (!text || size < 0) {
-        logLine(moduleCFG, 3, "Failed to save ", fileName, ": no memory to write the document");
+        logLine(moduleCFG, Logger::levelError, "Failed to save ", fileName, ": no memory to write the document\n");
         return false;
     }
     if (fileUnreadable && !keepUnreadableFile())
         return false;
     std::string error;
     if (!platform::writeFileAtomically(fileName, std::string(reinterpret_cast<const char*>(memory), size), error)) {
-        logLine(moduleCFG, 3, "Failed to save ", fileName, ": ", error);
+        logLine(moduleCFG, Logger::levelError, "Failed to save ", fileName, ": ", error, "\n");
         return false;
     }
     return true;
@@ -259,19 +260,20 @@ bool XMLConfigManager::keepUnreadableFile()
             continue;
         if (fs::copy_file(fs::u8path(fileName), fs::u8path(copy), fs::copy_options::none, ec)) {
             fileUnreadable = false;
-            logLine(moduleCFG, 4, "XMLConfigManager: ", fileName, " could not be read; its old contents are kept in ",
-                    copy);
+            logLine(moduleCFG, Logger::levelWarn, "XMLConfigManager: ", fileName,
+                    " could not be read; its old contents are kept in ", copy, "\n");
             return true;
         }
         if (ec == std::errc::file_exists)
             continue;
         const std::string failure = ec.message();
         fs::remove(fs::u8path(copy), ec);
-        logLine(moduleCFG, 3, "Failed to save ", fileName, ": cannot keep its unreadable contents in ", copy, ": ",
-                failure);
+        logLine(moduleCFG, Logger::levelError, "Failed to save ", fileName,
+                ": cannot keep its unreadable contents in ", copy, ": ", failure, "\n");
         return false;
     }
-    logLine(moduleCFG, 3, "Failed to save ", fileName, ": no free name to keep its unreadable contents");
+    logLine(moduleCFG, Logger::levelError, "Failed to save ", fileName,
+            ": no free name to keep its unreadable contents\n");
     return false;
 }
 
@@ -346,8 +348,8 @@ bool XMLConfigManager::writeValue(const std::string& key, const std::string& tex
     // Such a key or value would be saved as XML that no longer parses,
     // losing every other setting with it.
     if (!isElementName(key) || !isStorableText(text)) {
-        logLine(moduleCFG, 3, "XMLConfigManager: not written to ", fileName, ": key \"", key, "\" in section \"",
-                section, "\" is no XML name or its value holds bytes XML cannot store");
+        logLine(moduleCFG, Logger::levelError, "XMLConfigManager: not written to ", fileName, ": key \"", key,
+                "\" in section \"", section, "\" is no XML name or its value holds bytes XML cannot store\n");
         return false;
     }
     xmlNodePtr sectionNode = findSection(document->children, section, Write);
@@ -392,8 +394,8 @@ xmlNodePtr XMLConfigManager::findSection(xmlNodePtr node, const std::string& sec
         if (mode != Write || head.empty())
             return nullptr;
         if (!isElementName(head)) {
-            logLine(moduleCFG, 3, "XMLConfigManager: section \"", head, "\" not created in ", fileName,
-                    ": it is no XML name");
+            logLine(moduleCFG, Logger::levelError, "XMLConfigManager: section \"", head, "\" not created in ", fileName,
+                    ": it is no XML name\n");
             return nullptr;
         }
         found = appendElement(node, head, nullptr);
@@ -417,8 +419,8 @@ bool XMLConfigManager::accessKey(xmlNodePtr node, const std::string& key, std::s
         }
         if (mode == Write) {
             if (!isStorableText(text)) {
-                logLine(moduleCFG, 3, "XMLConfigManager: key \"", key, "\" not written in ", fileName,
-                        ": its value holds bytes XML cannot store");
+                logLine(moduleCFG, Logger::levelError, "XMLConfigManager: key \"", key, "\" not written in ", fileName,
+                        ": its value holds bytes XML cannot store\n");
                 return false;
             }
             setText(child, text);

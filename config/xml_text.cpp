@@ -10,55 +10,11 @@
 
 #include <libxml/tree.h>
 
+#include "text/utf8.h"
+
 namespace tvk {
 
 namespace {
-
-bool isXmlChar(unsigned long c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-           || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// Decodes the UTF-8 sequence at text[i]; false when it is malformed.
-bool nextCodePoint(const std::string& text, std::size_t& i, unsigned long& c)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size())
-        return false;
-    c = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return false;
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    static const unsigned long smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (c < smallest[extra])
-        return false;
-    i += extra + 1;
-    return true;
-}
-
-void appendUtf8(std::string& out, unsigned long c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // The character a reference "&...;" (without "&" and ";") stands for.
 bool referencedChar(const std::string& name, unsigned long& c)
@@ -81,7 +37,7 @@ bool referencedChar(const std::string& name, unsigned long& c)
         || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
         return false;
     c = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
-    return isXmlChar(c);
+    return text::isXmlChar(c);
 }
 
 template <typename T>
@@ -97,10 +53,11 @@ std::string formatClassic(T value)
 
 bool isStorableText(const std::string& text)
 {
-    unsigned long c = 0;
     for (std::size_t i = 0; i < text.size();) {
-        if (!nextCodePoint(text, i, c) || !isXmlChar(c))
+        const text::Utf8Step step = text::decodeUtf8(text, i);
+        if (!step.valid || !text::isXmlChar(step.codePoint))
             return false;
+        i += step.length;
     }
     return true;
 }
@@ -121,7 +78,7 @@ std::string resolveReferences(const std::string& text)
         const std::size_t end = text[i] == '&' ? text.find(';', i + 1) : std::string::npos;
         unsigned long c = 0;
         if (end != std::string::npos && referencedChar(text.substr(i + 1, end - i - 1), c)) {
-            appendUtf8(out, c);
+            text::appendUtf8(out, static_cast<char32_t>(c));
             i = end;
         } else {
             out += text[i];

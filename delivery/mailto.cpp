@@ -1,16 +1,14 @@
 #include "delivery/mailto.h"
 
-#include "delivery/mailto_fit.h"
-#include "delivery/main_log.h"
+#include "mail/mailto_fit.h"
+#include "logging/log_line.h"
 
 namespace {
 
 void logShortened(const char* field, std::size_t charactersLeftOut, std::size_t maxUrlLength)
 {
-    logMain(levelWarn, [&](std::ostream& out) {
-        out << "Mailto " << field << " shortened to fit the URL limit of " << maxUrlLength
-            << " bytes; characters left out: " << charactersLeftOut << "\n";
-    });
+    logLine(Logger::MODULE_MAIN, Logger::levelWarn, "Mailto ", field, " shortened to fit the URL limit of ",
+            maxUrlLength, " bytes; characters left out: ", charactersLeftOut, "\n");
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "app/report_request.h"
-#include "delivery/mailto_field.h"
+#include "mail/report_request.h"
+#include "mail/mailto_field.h"
 #include "platform/shell.h"
 
 // Hands the shell a URL; above 32 means accepted, as the Windows shell reports.

@@ -1,7 +1,7 @@
 #include "delivery/mapi_mailer.h"
 
-#include "delivery/main_log.h"
-#include "delivery/utf16.h"
+#include "logging/log_line.h"
+#include "text/utf16.h"
 #include "pellicor/logging.h"
 #include "platform/code_page.h"
 
@@ -105,20 +105,19 @@ bool logMapiResult(int code)
 {
     switch (code) {
     case static_cast<int>(SUCCESS_SUCCESS):
-        logMainLine(levelInfo, "MAPI report sent\n");
+        logLine(Logger::MODULE_MAIN, Logger::levelInfo, "MAPI report sent\n");
         return true;
     case static_cast<int>(MAPI_USER_ABORT):
-        logMainLine(levelInfo, "MAPI report user abort\n");
+        logLine(Logger::MODULE_MAIN, Logger::levelInfo, "MAPI report user abort\n");
         return true;
     case static_cast<int>(MAPI_E_LOGIN_FAILURE):
-        logMainLine(levelError, "MAPI report login failure\n");
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "MAPI report login failure\n");
         return false;
     case static_cast<int>(MAPI_E_ATTACHMENT_NOT_FOUND):
-        logMainLine(levelError, "MAPI report attachment not found\n");
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "MAPI report attachment not found\n");
         return false;
     default:
-        logMain(levelError,
-                [code](std::ostream& out) { out << "MAPI report sendMail failed with error " << code << "\n"; });
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "MAPI report sendMail failed with error ", code, "\n");
         return false;
     }
 }

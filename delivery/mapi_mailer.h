@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/report_request.h"
-#include "delivery/mapi.h"
+#include "mail/report_request.h"
+#include "mail/mapi.h"
 #include "platform/dynamic_library.h"
 
 // Offers one mail to the user's mail client through Simple MAPI, which shows

@@ -18,7 +18,7 @@
 
 #include "app/crash_report.h"
 #include "app/run.h"
-#include "delivery/report_archive.h"
+#include "archive/report_archive.h"
 #include "fuzz/fuzz_support.h"
 #include "pellicor/logging.h"
 

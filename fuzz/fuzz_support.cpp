@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "delivery/utf16.h"
+#include "text/utf16.h"
 #include "pellicor/logging.h"
 
 namespace fs = std::filesystem;

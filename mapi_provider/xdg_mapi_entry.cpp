@@ -1,7 +1,7 @@
 #include <chrono>
 #include <type_traits>
 
-#include "delivery/mapi.h"
+#include "mail/mapi.h"
 #include "mapi_provider/xdg_mapi_provider.h"
 
 PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle, std::uintptr_t, MapiMessage* lpMessage,

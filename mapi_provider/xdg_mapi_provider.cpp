@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
-#include "delivery/mailto_field.h"
-#include "delivery/mailto_fit.h"
+#include "mail/mailto_field.h"
+#include "mail/mailto_fit.h"
 #include "mapi_provider/desktop_entry.h"
 #include "mapi_provider/mail_client.h"
 #include "platform/private_directory.h"

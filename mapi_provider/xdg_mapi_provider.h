@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "delivery/mapi.h"
+#include "mail/mapi.h"
 
 // Simple MAPI for Linux desktops: MAPISendMail played by starting the
 // desktop's default mailto: handler (as xdg-mime names it) on a new mail

@@ -9,27 +9,11 @@
 #include <system_error>
 #include <unistd.h>
 
+#include "platform/descriptor_posix.h"
+
 namespace platform {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string describeErrno(const std::string& what)
 {
@@ -90,13 +74,13 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         error = "no free temporary name beside " + target;
         return false;
     }
-    FileDescriptor file(created);
+    ScopedDescriptor file(created);
 
     struct stat old;
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(file.get(), old.st_mode & 07777);
 
-    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || !file.close()) {
+    if (!writeAll(file.get(), bytes) || ::fsync(file.get()) != 0 || ::close(file.release()) != 0) {
         error = describeErrno("cannot write " + temporary);
         ::unlink(temporary.c_str());
         return false;
@@ -107,8 +91,8 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
         return false;
     }
     // The new name must reach the disk too; a failure here loses no data.
-    FileDescriptor directory(::open(directoryOf(target).c_str(), O_RDONLY | O_CLOEXEC));
-    if (directory.get() >= 0)
+    const ScopedDescriptor directory(::open(directoryOf(target).c_str(), O_RDONLY | O_CLOEXEC));
+    if (directory)
         ::fsync(directory.get());
     return true;
 }

@@ -4,18 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 
+#include "platform/handle_win.h"
 #include "platform/utf16_win.h"
 
 namespace platform {
 
 namespace {
-
-struct HandleClose {
-    void operator()(HANDLE handle) const noexcept { ::CloseHandle(handle); }
-};
-using HandlePtr = std::unique_ptr<void, HandleClose>;
 
 std::string describeLastError(const std::string& what)
 {
@@ -42,7 +37,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, std:
     static std::atomic<unsigned> counter{0};
 
     std::string temporary;
-    HandlePtr file;
+    ScopedKernelHandle file;
     for (int attempt = 0; attempt < 100 && !file; ++attempt) {
         temporary = path + ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
         HANDLE created = ::CreateFileW(toWide(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -4,11 +4,17 @@
 #include <ctime>
 #include <string>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 // Opens path for writing as text, emptied, in a mode that lets other
 // processes read and write the file meanwhile. nullptr when it cannot.
 std::FILE* openSharedForWriting(const std::string& path);
+
+// An open stream, closed when dropped. A writer that must hear of a failed
+// close takes the stream with release() and closes it itself.
+using ScopedFile = ScopedPointer<std::FILE, &std::fclose>;
 
 // fopen with a path in UTF-8, which is how every path in this program is
 // written, whatever the system's own code page.

@@ -13,19 +13,17 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/descriptor_posix.h"
+
 extern char** environ;
 
 namespace platform {
 namespace {
 
-// Owns what posix_spawn needs freed, whichever way the start goes.
-class SpawnSetup {
-public:
-    SpawnSetup() { posix_spawn_file_actions_init(&actions); }
-    ~SpawnSetup() { posix_spawn_file_actions_destroy(&actions); }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-    posix_spawn_file_actions_t actions;
+struct SpawnActionsTraits {
+    using Handle = posix_spawn_file_actions_t*;
+    static constexpr Handle invalid() noexcept { return nullptr; }
+    static void free(Handle actions) noexcept { posix_spawn_file_actions_destroy(actions); }
 };
 
 std::vector<char*> pointers(const std::vector<std::string>& strings)
@@ -47,19 +45,6 @@ int exitCodeOf(int status)
     return -1;
 }
 
-class ScopedDescriptor {
-public:
-    explicit ScopedDescriptor(int fd) : fd(fd) {}
-    ~ScopedDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    ScopedDescriptor(const ScopedDescriptor&) = delete;
-    ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
-    const int fd;
-};
-
 // Sleeps until the child ends or the deadline passes, whichever is first,
 // where the kernel can wake us for a process (Linux 5.3 and later). Polling
 // alone would notice a launcher that is done in two milliseconds only at
@@ -68,13 +53,13 @@ void awaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline)
 {
 #ifdef SYS_pidfd_open
     const ScopedDescriptor process(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-    if (process.fd < 0)
+    if (!process)
         return;
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return;
-        pollfd ready{process.fd, POLLIN, 0};
+        pollfd ready{process.get(), POLLIN, 0};
         const int waitMs = static_cast<int>(std::min<long long>(left.count(), 1 << 30));
         if (::poll(&ready, 1, waitMs) >= 0 || errno != EINTR)
             return;
@@ -150,19 +135,21 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     if (argv.empty())
         return outcome;
 
-    SpawnSetup setup;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const ScopedHandle<SpawnActionsTraits> ownActions(&actions);
     if (!options.workingDirectory.empty()
-        && posix_spawn_file_actions_addchdir_np(&setup.actions, options.workingDirectory.c_str()) != 0)
+        && posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str()) != 0)
         return outcome;
     if (!options.standardInput.empty()
-        && posix_spawn_file_actions_addopen(&setup.actions, 0, options.standardInput.c_str(), O_RDONLY, 0) != 0)
+        && posix_spawn_file_actions_addopen(&actions, 0, options.standardInput.c_str(), O_RDONLY, 0) != 0)
         return outcome;
     const int appendFlags = O_WRONLY | O_CREAT | O_APPEND;
     if (!options.standardOutput.empty()
-        && posix_spawn_file_actions_addopen(&setup.actions, 1, options.standardOutput.c_str(), appendFlags, 0644) != 0)
+        && posix_spawn_file_actions_addopen(&actions, 1, options.standardOutput.c_str(), appendFlags, 0644) != 0)
         return outcome;
     if (!options.standardError.empty()
-        && posix_spawn_file_actions_addopen(&setup.actions, 2, options.standardError.c_str(), appendFlags, 0644) != 0)
+        && posix_spawn_file_actions_addopen(&actions, 2, options.standardError.c_str(), appendFlags, 0644) != 0)
         return outcome;
 
     std::vector<char*> args = pointers(argv);
@@ -170,7 +157,7 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     char** envp = options.environment.empty() ? environ : env.data();
 
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], &setup.actions, nullptr, args.data(), envp) != 0)
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp) != 0)
         return outcome;
 
     return waitForExit(pid, timeout);

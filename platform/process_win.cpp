@@ -6,32 +6,13 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "platform/handle_win.h"
 #include "platform/utf16_win.h"
 
 namespace platform {
 namespace {
 
 // Owns one kernel handle.
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    ~UniqueHandle() { reset(nullptr); }
-    void reset(HANDLE handle)
-    {
-        if (handle_)
-            ::CloseHandle(handle_);
-        handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
 // Quotes one argument so the child's C runtime splits it back out unchanged.
 std::string quoteArgument(const std::string& argument)
 {
@@ -139,13 +120,13 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     environment += L'\0';
     const std::wstring workingDirectory = toWide(options.workingDirectory);
 
-    UniqueHandle input, output, error;
+    ScopedKernelHandle input, output, error;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     const bool redirect = !options.standardInput.empty() || !options.standardOutput.empty()
                           || !options.standardError.empty();
     if (redirect) {
-        auto pick = [](UniqueHandle& own, const std::string& path, bool forWriting, DWORD standard) {
+        auto pick = [](ScopedKernelHandle& own, const std::string& path, bool forWriting, DWORD standard) {
             if (path.empty())
                 return ::GetStdHandle(standard);
             own.reset(openInherited(path, forWriting));
@@ -166,8 +147,8 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
                           options.environment.empty() ? nullptr : &environment[0],
                           workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process))
         return outcome;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
+    ScopedKernelHandle processHandle(process.hProcess);
+    ScopedKernelHandle threadHandle(process.hThread);
     return waitForExit(processHandle.get(), timeout);
 }
 

@@ -3,19 +3,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/scoped_handle.h"
 #include "platform/utf16_win.h"
-
-namespace {
-
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* block) const noexcept { ::LocalFree(block); }
-};
-
-} // namespace
 
 // The wide entry point of a GUI program, which both MinGW (with -municode)
 // and MSVC accept: the narrow one would hand over the command line in the
@@ -24,7 +16,7 @@ struct LocalFreeDeleter {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     int argc = 0;
-    const std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    const platform::ScopedPointer<LPWSTR, &::LocalFree> wide(::CommandLineToArgvW(::GetCommandLineW(), &argc));
     if (!wide)
         argc = 0;
     std::vector<std::string> arguments;

@@ -2,32 +2,11 @@
 
 #include "platform/atomic_file.h"
 #include "report/launch.h"
+#include "text/utf8.h"
 
 namespace pellicor {
 
 namespace {
-
-// Whether the code point starting at text[i] is well-formed UTF-8 and a
-// character XML 1.0 allows; moves i past it.
-bool nextXmlChar(const std::string& text, std::size_t& i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
-    if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size())
-        return false;
-    unsigned long c = extra == 0 ? lead : lead & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return false;
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    static const unsigned long smallest[] = {0, 0x80, 0x800, 0x10000};
-    i += static_cast<std::size_t>(extra) + 1;
-    return c >= smallest[extra]
-           && (c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
-               || (c >= 0x10000 && c <= 0x10FFFF));
-}
 
 bool appendElement(std::string& out, const char* name, const std::string& text, std::string& error)
 {
@@ -36,7 +15,9 @@ bool appendElement(std::string& out, const char* name, const std::string& text, 
     out += '>';
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        if (!nextXmlChar(text, i)) {
+        const text::Utf8Step step = text::decodeUtf8(text, i);
+        i += step.length;
+        if (!step.valid || !text::isXmlChar(step.codePoint)) {
             error = std::string(name) + " holds a byte that is no UTF-8 or a character XML cannot carry, at offset "
                     + std::to_string(start);
             return false;

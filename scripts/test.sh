@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-layers.sh
 scripts/build.sh dev
 cmake --build --preset dev --target docs
 ctest --preset dev -j "$(nproc)"

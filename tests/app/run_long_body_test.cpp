@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "delivery/mailto.h"
-#include "delivery/mailto_fit.h"
+#include "mail/mailto_fit.h"
 #include "tests/support/long_text.h"
 #include "tests/support/mailto_recorder.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "delivery/mailto_field.h"
+#include "mail/mailto_field.h"
 #include "tests/support/fake_mapi_record.h"
 #include "tests/support/program_run.h"
 #include "tests/support/zip_reader.h"

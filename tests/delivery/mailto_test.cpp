@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "delivery/mailto_fit.h"
+#include "mail/mailto_fit.h"
 #include "tests/support/log_capture.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "delivery/mapi.h"
-#include "delivery/utf16.h"
+#include "mail/mapi.h"
+#include "text/utf16.h"
 #include "tests/fakes/fake_mapi.h"
 
 namespace {

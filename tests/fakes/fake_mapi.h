@@ -1,6 +1,6 @@
 #pragma once
 
-#include "delivery/mapi.h"
+#include "mail/mapi.h"
 
 // What the fake provider exports beside MAPISendMail.
 extern "C" {

@@ -18,9 +18,9 @@
 #include <zip.h>
 #include <zlib.h>
 
-#include "delivery/deflating_source.h"
-#include "delivery/parallel_deflate.h"
-#include "delivery/report_archive.h"
+#include "archive/deflating_source.h"
+#include "archive/parallel_deflate.h"
+#include "archive/report_archive.h"
 #include "pellicor/logging.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "delivery/mapi.h"
+#include "mail/mapi.h"
 #include "platform/dynamic_library.h"
 #include "platform/process.h"
 #include "tests/support/mail_handler_desktop.h"

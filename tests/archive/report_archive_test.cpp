@@ -1,4 +1,4 @@
-#include "delivery/report_archive.h"
+#include "archive/report_archive.h"
 
 #include <sys/stat.h>
 
@@ -12,7 +12,7 @@
 #include <zip.h>
 #include <zlib.h>
 
-#include "delivery/parallel_deflate.h"
+#include "archive/parallel_deflate.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"

@@ -1,4 +1,4 @@
-#include "delivery/parallel_deflate.h"
+#include "archive/parallel_deflate.h"
 
 #include <cstring>
 #include <random>

@@ -1,10 +1,10 @@
-#include "delivery/mailto_fit.h"
+#include "mail/mailto_fit.h"
 
 #include <cctype>
 
 #include <gtest/gtest.h>
 
-#include "delivery/mailto_field.h"
+#include "mail/mailto_field.h"
 #include "tests/support/long_text.h"
 
 using testing_support::sameLongText;

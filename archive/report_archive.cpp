@@ -1,4 +1,4 @@
-#include "delivery/report_archive.h"
+#include "archive/report_archive.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -7,9 +7,9 @@
 
 #include <zip.h>
 
-#include "delivery/deflating_source.h"
-#include "delivery/entry_compression.h"
-#include "delivery/main_log.h"
+#include "archive/deflating_source.h"
+#include "archive/entry_compression.h"
+#include "logging/log_line.h"
 #include "pellicor/logging.h"
 #include "platform/files.h"
 #include "platform/termination.h"
@@ -25,10 +25,7 @@ const std::string previousMinidumpName = productPrefix + "-prev.minidump.dmp";
 
 // The archive as libzip holds it; a failed zip_close leaves it open, so
 // whatever was not closed is discarded here.
-struct ZipDiscard {
-    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
-};
-using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
+using ZipPtr = platform::ScopedPointer<zip_t, &zip_discard>;
 
 } // namespace
 
@@ -38,9 +35,8 @@ std::string reportArchivePath()
     if (!platform::currentDirectory(directory)) {
         // A relative name still lands in the current directory and still
         // names the attachment.
-        logMain(levelError, [](std::ostream& out) {
-            out << "Could not read the current directory, using " << reportArchiveName << "\n";
-        });
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "Could not read the current directory, using ",
+                reportArchiveName, "\n");
         return reportArchiveName;
     }
     return directory + platform::pathSeparator + reportArchiveName;
@@ -53,27 +49,22 @@ std::string diagnosticLogName(const char* suffix)
 
 namespace {
 
-struct FileClose {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileClose>;
-
 // The file opened for reading when it is a regular file. A crashed host may
 // leave a FIFO, which would block the run, or a directory, which cannot be
 // packed, under a diagnostic file's name.
-FilePtr openRegularFile(const std::string& path)
+platform::ScopedFile openRegularFile(const std::string& path)
 {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
-        return nullptr;
-    return FilePtr(platform::openFile(path, "rb"));
+        return {};
+    return platform::ScopedFile(platform::openFile(path, "rb"));
 }
 
 } // namespace
 
 bool fileExists(const std::string& path)
 {
-    return openRegularFile(path) != nullptr;
+    return static_cast<bool>(openRegularFile(path));
 }
 
 void addFileToZip(const std::string& archivePath, const std::string& filePath, const std::string& entryName)
@@ -81,21 +72,19 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     // The file stays open from this check until the archive is written, so
     // the bytes packed are those of the file checked, even if the host
     // deletes or replaces it meanwhile.
-    FilePtr file = openRegularFile(filePath);
+    platform::ScopedFile file = openRegularFile(filePath);
     if (!file) {
-        logMain(levelInfo, [&](std::ostream& out) {
-            out << "File " << filePath << " not found, not adding to " << archivePath << "\n";
-        });
+        logLine(Logger::MODULE_MAIN, Logger::levelInfo, "File ", filePath, " not found, not adding to ", archivePath,
+                "\n");
         return;
     }
-    logMain(levelInfo, [&](std::ostream& out) { out << "Adding " << filePath << " to " << archivePath << "\n"; });
+    logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Adding ", filePath, " to ", archivePath, "\n");
 
     int error = 0;
     ZipPtr archive(zip_open(archivePath.c_str(), ZIP_CREATE, &error));
     if (!archive || error != 0) {
-        logMain(levelError, [&](std::ostream& out) {
-            out << "Zip could not open file " << archivePath << ", error: " << error << "\n";
-        });
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "Zip could not open file ", archivePath, ", error: ", error,
+                "\n");
         return;
     }
 
@@ -116,10 +105,8 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     if (index < 0) {
         if (source != nullptr)
             zip_source_free(source);
-        logMain(levelError, [&](std::ostream& out) {
-            out << "Error while adding file " << filePath << " to zip " << archivePath << ": "
-                << zip_strerror(archive.get()) << "\n";
-        });
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "Error while adding file ", filePath, " to zip ",
+                archivePath, ": ", zip_strerror(archive.get()), "\n");
     } else if (packing.store) {
         zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     }
@@ -136,7 +123,7 @@ void addFileToZip(const std::string& archivePath, const std::string& filePath, c
     }
     // libzip writes to a temporary file and renames it only on success:
     // the entries of earlier files stay as they were.
-    logMain(levelError, [&](std::ostream& out) { out << "zip_close failed on " << archivePath << "\n"; });
+    logLine(Logger::MODULE_MAIN, Logger::levelError, "zip_close failed on ", archivePath, "\n");
 }
 
 void buildReportArchive(const std::string& archivePath)

@@ -1,8 +1,9 @@
-#include "delivery/mailto_fit.h"
+#include "mail/mailto_fit.h"
 
 #include <algorithm>
 
-#include "delivery/mailto_field.h"
+#include "mail/mailto_field.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -11,15 +12,9 @@ namespace {
 // sequence stands alone.
 std::size_t characterLength(const std::string& text, std::size_t at)
 {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead == '\r')
+    if (text[at] == '\r')
         return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-    const std::size_t expected = lead >= 0xF8 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    std::size_t length = 1;
-    while (length < expected && at + length < text.size()
-           && (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
-        ++length;
-    return length;
+    return text::announcedLength(text, at);
 }
 
 std::size_t countCharacters(const std::string& text)

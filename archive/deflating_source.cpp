@@ -1,11 +1,11 @@
-#include "delivery/deflating_source.h"
+#include "archive/deflating_source.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <new>
 
-#include "delivery/parallel_deflate.h"
+#include "archive/parallel_deflate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "delivery/mailto_field.h"
+#include "mail/mailto_field.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "delivery/entry_compression.h"
+#include "archive/entry_compression.h"
 
 #include <filesystem>
 #include <fstream>
@@ -6,6 +6,8 @@
 #include <vector>
 
 #include <zlib.h>
+
+#include "platform/scoped_handle.h"
 
 namespace {
 
@@ -26,17 +28,13 @@ constexpr double allowedGrowth = 1.02;
 // Deflate saving less than this fraction is not worth its time.
 constexpr double storeAbove = 0.99;
 
-struct DeflateEnd {
-    void operator()(z_stream* stream) const noexcept { deflateEnd(stream); }
-};
-
 // Deflated size of data at level; 0 when zlib cannot run.
 uLong deflatedSize(const std::string& data, int level)
 {
     z_stream stream{};
     if (deflateInit(&stream, level) != Z_OK)
         return 0;
-    std::unique_ptr<z_stream, DeflateEnd> end(&stream);
+    const platform::ScopedPointer<z_stream, &deflateEnd> end(&stream);
     std::vector<Bytef> out(deflateBound(&stream, static_cast<uLong>(data.size())));
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());

@@ -2,12 +2,11 @@
 
 #include <sstream>
 
-#include "pellicor/config.h"
 #include "pellicor/logging.h"
 
-namespace tvk {
-
-// One log line from its parts, composed only when the level lets it through.
+// One log line of ours from its parts, composed only when the module's level
+// lets it through. The parts are the whole message: a line ends in "\n" as
+// every line does, given by the caller as its last part.
 template <typename... Parts>
 void logLine(int module, int level, const Parts&... parts)
 {
@@ -15,8 +14,6 @@ void logLine(int module, int level, const Parts&... parts)
     if (!logger->isEnabled(module, level))
         return;
     std::ostringstream message;
-    (message << ... << parts) << "\n";
+    (message << ... << parts);
     logger->log(message.str(), module, level);
 }
-
-} // namespace tvk
