@@ -1,6 +1,8 @@
 # One step of the installed-package tests, chosen by -DSTEP:
 #   install       installs the build into PREFIX
 #   find-package  configures, builds and runs the consumer with find_package
+#   subdirectory  configures and builds the consumer with Pellicor's own tree
+#                 as a subdirectory, and checks that none of our tests come along
 #   pkg-config    builds and runs the same consumer with plain
 #                 `c++ main.cpp $(pkg-config --cflags --libs ...)`
 #   program       runs PREFIX/bin/pellicor with a recording mail client that a stand-in xdg-mime names
@@ -8,7 +10,7 @@
 #                 a problem through PREFIX/bin/pellicor
 #   cleanup       removes what the steps left
 # Also called with -DBUILD_DIR, -DSOURCE_DIR, -DPREFIX, -DWORK_DIR, -DGENERATOR,
-# -DCXX, -DPKG_CONFIG, -DEXAMPLE_DIR and -DSANITIZER_FLAGS (a list, empty in
+# -DCXX, -DPKG_CONFIG, -DEXAMPLE_DIR, -DPELLICOR_SOURCE_DIR and -DSANITIZER_FLAGS (a list, empty in
 # plain builds).
 
 function(step)
@@ -76,6 +78,17 @@ elseif(STEP STREQUAL "find-package")
     step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
          -DCMAKE_PREFIX_PATH=${PREFIX} -DCMAKE_BUILD_TYPE=Release ${toolchain})
     step(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+    step(${WORK_DIR}/build/consumer)
+
+elseif(STEP STREQUAL "subdirectory")
+    # A host that builds Pellicor inside its own tree gets the libraries, not our tests.
+    step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
+         -DPELLICOR_SOURCE_DIR=${PELLICOR_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release ${toolchain})
+    file(READ ${WORK_DIR}/build/CMakeCache.txt cache)
+    if(NOT cache MATCHES "PELLICOR_BUILD_TESTS:BOOL=OFF" OR NOT cache MATCHES "PELLICOR_BUILD_BENCHMARKS:BOOL=OFF")
+        message(FATAL_ERROR "a host's build of Pellicor turns on our tests or benchmarks")
+    endif()
+    step(${CMAKE_COMMAND} --build ${WORK_DIR}/build --target consumer)
     step(${WORK_DIR}/build/consumer)
 
 elseif(STEP STREQUAL "pkg-config")
