@@ -86,7 +86,7 @@ void* findLibrarySymbol(void* handle, const char* name)
     return ::dlsym(handle, name);
 }
 
-void closeLibraryHandle(void* handle)
+void LoadedLibraryTraits::free(void* handle) noexcept
 {
     ::dlclose(handle);
 }

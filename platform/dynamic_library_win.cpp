@@ -33,7 +33,7 @@ void* findLibrarySymbol(void* handle, const char* name)
     return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
-void closeLibraryHandle(void* handle)
+void LoadedLibraryTraits::free(void* handle) noexcept
 {
     ::FreeLibrary(static_cast<HMODULE>(handle));
 }

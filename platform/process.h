@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 struct ProcessOptions {
@@ -28,27 +30,20 @@ struct ProcessOutcome {
 ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                           const ProcessOptions& options = {});
 
+// A started program that nobody waits for any more: on POSIX a background
+// thread reaps it, so no zombie is left behind; on Windows only the handle
+// is closed. The pid on POSIX, the process handle on Windows.
+struct StartedProcessTraits {
+    using Handle = std::intptr_t;
+    static constexpr Handle invalid() noexcept { return 0; }
+    static void free(Handle process) noexcept;  // in process_<os>.cpp
+};
+
 // A program started without waiting for it. Dropping the object leaves the
-// program running: on POSIX a background thread then reaps it, so no zombie
-// is left behind; on Windows only the handle is closed.
+// program running.
 class StartedProcess {
 public:
-    StartedProcess() = default;
-    ~StartedProcess() { release(); }
-    StartedProcess(StartedProcess&& other) noexcept : id_(other.id_) { other.id_ = 0; }
-    StartedProcess& operator=(StartedProcess&& other) noexcept
-    {
-        if (this != &other) {
-            release();
-            id_ = other.id_;
-            other.id_ = 0;
-        }
-        return *this;
-    }
-    StartedProcess(const StartedProcess&) = delete;
-    StartedProcess& operator=(const StartedProcess&) = delete;
-
-    explicit operator bool() const { return id_ != 0; }
+    explicit operator bool() const { return static_cast<bool>(process_); }
     // Waits at most timeout for the program to end; Exited with its status
     // (128 + signal number on POSIX) or StillRunning. Once it has ended the
     // object is empty.
@@ -56,8 +51,7 @@ public:
 
 private:
     friend StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error);
-    void release() noexcept;
-    std::intptr_t id_ = 0;  // the pid on POSIX, the process handle on Windows
+    ScopedHandle<StartedProcessTraits> process_;
 };
 
 // Starts the program at path argv[0] (not looked up in PATH) with each

@@ -163,12 +163,9 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     return waitForExit(pid, timeout);
 }
 
-void StartedProcess::release() noexcept
+void StartedProcessTraits::free(std::intptr_t process) noexcept
 {
-    if (id_ == 0)
-        return;
-    const auto pid = static_cast<pid_t>(id_);
-    id_ = 0;
+    const auto pid = static_cast<pid_t>(process);
     try {
         std::thread([pid] {
             int status = 0;
@@ -182,11 +179,11 @@ void StartedProcess::release() noexcept
 
 ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
 {
-    if (id_ == 0)
+    if (!process_)
         return {};
-    const ProcessOutcome outcome = waitForExit(static_cast<pid_t>(id_), timeout);
+    const ProcessOutcome outcome = waitForExit(static_cast<pid_t>(process_.get()), timeout);
     if (outcome.status == ProcessOutcome::Exited)
-        id_ = 0;
+        process_.release();  // reaped: nothing left to free
     return outcome;
 }
 
@@ -206,7 +203,7 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
         error = "cannot start " + argv[0] + ": " + std::strerror(failure);
         return started;
     }
-    started.id_ = pid;
+    started.process_.reset(pid);
     return started;
 }
 

@@ -152,20 +152,18 @@ ProcessOutcome runProcess(const std::vector<std::string>& argv, std::chrono::mil
     return waitForExit(processHandle.get(), timeout);
 }
 
-void StartedProcess::release() noexcept
+void StartedProcessTraits::free(std::intptr_t process) noexcept
 {
-    if (id_ != 0)
-        ::CloseHandle(reinterpret_cast<HANDLE>(id_));
-    id_ = 0;
+    ::CloseHandle(reinterpret_cast<HANDLE>(process));
 }
 
 ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
 {
-    if (id_ == 0)
+    if (!process_)
         return {};
-    const ProcessOutcome outcome = waitForExit(reinterpret_cast<HANDLE>(id_), timeout);
+    const ProcessOutcome outcome = waitForExit(reinterpret_cast<HANDLE>(process_.get()), timeout);
     if (outcome.status == ProcessOutcome::Exited)
-        release();
+        process_.reset();
     return outcome;
 }
 
@@ -192,8 +190,8 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
         error = "cannot start " + argv[0] + ": Windows error " + std::to_string(::GetLastError());
         return started;
     }
-    ::CloseHandle(process.hThread);
-    started.id_ = reinterpret_cast<std::intptr_t>(process.hProcess);
+    const ScopedKernelHandle thread(process.hThread);
+    started.process_.reset(reinterpret_cast<std::intptr_t>(process.hProcess));
     return started;
 }
 
