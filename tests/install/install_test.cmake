@@ -82,8 +82,9 @@ elseif(STEP STREQUAL "find-package")
 
 elseif(STEP STREQUAL "subdirectory")
     # A host that builds Pellicor inside its own tree gets the libraries, not our tests.
+    # It builds them with its own flags: nothing of a sanitized build is linked here.
     step(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build -G ${GENERATOR}
-         -DPELLICOR_SOURCE_DIR=${PELLICOR_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release ${toolchain})
+         -DPELLICOR_SOURCE_DIR=${PELLICOR_SOURCE_DIR} -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${CXX})
     file(READ ${WORK_DIR}/build/CMakeCache.txt cache)
     if(NOT cache MATCHES "PELLICOR_BUILD_TESTS:BOOL=OFF" OR NOT cache MATCHES "PELLICOR_BUILD_BENCHMARKS:BOOL=OFF")
         message(FATAL_ERROR "a host's build of Pellicor turns on our tests or benchmarks")
