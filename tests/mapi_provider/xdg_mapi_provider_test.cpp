@@ -313,6 +313,9 @@ TEST_F(XdgMapiProvider, HandsALongBodyWholeToAClientThatReadsItFromAFile)
     use(thunderbird);
     EXPECT_EQ(send(), MAPI_E_TEXT_TOO_LARGE);
     EXPECT_FALSE(desktop.recorded());
+    // The longest argument counted on does reach a program.
+    const std::string longest(platform::longestArgument(), 'x');
+    EXPECT_EQ(platform::runProcess({"true", longest}, std::chrono::seconds(60)).status, platform::ProcessOutcome::Exited);
 }
 
 TEST_F(XdgMapiProvider, FailsWhenTheClientFailsOrIsMissingAndTakesBackItsFiles)
