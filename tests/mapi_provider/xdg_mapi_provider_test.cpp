@@ -324,6 +324,8 @@ TEST_F(XdgMapiProvider, FailsWhenTheClientFailsOrIsMissingAndTakesBackItsFiles)
     EXPECT_EQ(send(), MAPI_E_FAILURE);
     EXPECT_TRUE(desktop.recorded());
     EXPECT_TRUE(staged().empty());
+    use(thunderbird, "kill -KILL $$");  // a client that crashes on its way up
+    EXPECT_EQ(send(), MAPI_E_FAILURE);
 
     fs::remove(desktop.bin + "/thunderbird");
     EXPECT_EQ(send(), MAPI_E_FAILURE);
