@@ -107,8 +107,10 @@ TEST(MailClient, KnowsTheClientsThatTakeAnAttachmentByProgramFlatpakOrSnap)
         {{"env", "thunderbird"}, MailClientKind::Thunderbird, {"env", "thunderbird", "ARGS"}, ""},
         {{"/usr/bin/env", "GDK_BACKEND=x11", "evolution", "%U"}, MailClientKind::Evolution,
          {"/usr/bin/env", "GDK_BACKEND=x11", "evolution", "ARGS"}, ""},
-        {{"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "@@u", "%u", "@@"}, MailClientKind::Thunderbird,
-         {"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "ARGS"}, h + "/.var/app/eu.betterbird.Betterbird/cache"},
+        {{"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "@@u", "%u", "@@"},
+         MailClientKind::Thunderbird,
+         {"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "ARGS"},
+         h + "/.var/app/eu.betterbird.Betterbird/cache"},
         {{"/usr/bin/thunderbird-wrapper", "%u"}, MailClientKind::Unknown, {}, ""},
     };
     for (const auto& c : cases) {

@@ -315,7 +315,8 @@ TEST_F(XdgMapiProvider, HandsALongBodyWholeToAClientThatReadsItFromAFile)
     EXPECT_FALSE(desktop.recorded());
     // The longest argument counted on does reach a program.
     const std::string longest(platform::longestArgument(), 'x');
-    EXPECT_EQ(platform::runProcess({"true", longest}, std::chrono::seconds(60)).status, platform::ProcessOutcome::Exited);
+    EXPECT_EQ(platform::runProcess({"true", longest}, std::chrono::seconds(60)).status,
+              platform::ProcessOutcome::Exited);
 }
 
 TEST_F(XdgMapiProvider, FailsWhenTheClientFailsOrIsMissingAndTakesBackItsFiles)
