@@ -230,8 +230,9 @@ TEST(ArchiveFaults, TheThreadCountIsCappedByItsVariable)
     } cases[] = {{"1", 1}, {"3", 3}, {"32", 32}, {"33", machine}, {"0", machine}, {"-2", machine},
                  {"two", machine}, {"2x", machine}, {"", machine}};
     for (const auto& each : cases) {
-        ::setenv(archiveThreadsVariable, each.value, 1);
+        // By its name as users and support write it.
+        ::setenv("PELLICOR_ARCHIVE_THREADS", each.value, 1);
         EXPECT_EQ(archiveThreads(), each.threads) << '"' << each.value << '"';
     }
-    ::unsetenv(archiveThreadsVariable);
+    ::unsetenv("PELLICOR_ARCHIVE_THREADS");
 }

@@ -57,3 +57,17 @@ TEST(ConfigFaults, ASaveOntoAFullDiskLeavesTheOldFileAsItWas)
     EXPECT_TRUE(store.save());
     EXPECT_EQ(fs::status(path).permissions(), ownerOnly);
 }
+
+// Settings kept elsewhere and linked in, as dotfile managers do.
+TEST(ConfigFaults, ASaveThroughASymbolicLinkKeepsTheLink)
+{
+    TempDir dir;
+    const std::string target = dir.file("dotfiles ORVAPlus.xml"), link = dir.file("ORVAPlus.xml");
+    writeFile(target, "<ORVAPlus/>");
+    fs::create_symlink(target, link);
+    tvk::XMLConfigManager store(link, "ORVAPlus");
+    store.setString("SupportEmail", "new@example.com", "Internet");
+    EXPECT_TRUE(store.save());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_NE(readFile(target).find("new@example.com"), std::string::npos);
+}

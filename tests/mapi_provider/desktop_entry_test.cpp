@@ -46,9 +46,16 @@ TEST(DesktopEntry, ReadsTheMainGroupOnlyAndFindsFilesUnderTheirIds)
               "[Desktop Action Composer]\nExec=kmail --composer\n");
     writeFile(apps + "/hidden.desktop", "[Desktop Entry]\nExec=mail %u\nHidden=true\n");
     writeFile(apps + "/noexec.desktop", "[Desktop Entry]\nName=Nothing\n[Other]\nExec=mail %u\n");
+    // What the desktop writes for a handler the user picked: kept out of menus, not hidden.
+    writeFile(apps + "/userapp-Thunderbird-1A2B3C.desktop", "[Desktop Entry]\nNoDisplay=true\nExec=thunderbird %u\n");
+    // The system's file under the same id counts only where the user has none.
+    fs::create_directories(dir.file("system/applications"));
+    writeFile(dir.file("system/applications/kde-kmail.desktop"), "[Desktop Entry]\nExec=kmail\n");
     const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const std::string saved = dataHome ? dataHome : "";
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    const std::string saved = dataHome ? dataHome : "", savedDirs = dataDirs ? dataDirs : "";
     ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", dir.file("system").c_str(), 1);
 
     const std::string path = findDesktopFile("kde-kmail.desktop");
     EXPECT_EQ(path, apps + "/kde/kmail.desktop");
@@ -60,8 +67,10 @@ TEST(DesktopEntry, ReadsTheMainGroupOnlyAndFindsFilesUnderTheirIds)
     EXPECT_FALSE(readDesktopEntry(findDesktopFile("hidden.desktop")));
     EXPECT_FALSE(readDesktopEntry(findDesktopFile("noexec.desktop")));
     EXPECT_EQ(findDesktopFile("missing.desktop"), "");
+    EXPECT_TRUE(readDesktopEntry(findDesktopFile("userapp-Thunderbird-1A2B3C.desktop")));
 
     saved.empty() ? ::unsetenv("XDG_DATA_HOME") : ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    savedDirs.empty() ? ::unsetenv("XDG_DATA_DIRS") : ::setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
 }
 
 TEST(MailClient, KnowsTheClientsThatTakeAnAttachmentByProgramFlatpakOrSnap)
@@ -96,6 +105,12 @@ TEST(MailClient, KnowsTheClientsThatTakeAnAttachmentByProgramFlatpakOrSnap)
         {{"firefox-esr", "%u"}, MailClientKind::Unknown, {"firefox-esr", "ARGS"}, ""},
         {{"flatpak", "run", "org.mozilla.firefox", "%u"}, MailClientKind::Unknown, {}, ""},
         {{"env", "thunderbird"}, MailClientKind::Thunderbird, {"env", "thunderbird", "ARGS"}, ""},
+        {{"/usr/bin/env", "GDK_BACKEND=x11", "evolution", "%U"}, MailClientKind::Evolution,
+         {"/usr/bin/env", "GDK_BACKEND=x11", "evolution", "ARGS"}, ""},
+        {{"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "@@u", "%u", "@@"},
+         MailClientKind::Thunderbird,
+         {"flatpak", "run", "--command=betterbird", "eu.betterbird.Betterbird", "ARGS"},
+         h + "/.var/app/eu.betterbird.Betterbird/cache"},
         {{"/usr/bin/thunderbird-wrapper", "%u"}, MailClientKind::Unknown, {}, ""},
     };
     for (const auto& c : cases) {

@@ -313,6 +313,10 @@ TEST_F(XdgMapiProvider, HandsALongBodyWholeToAClientThatReadsItFromAFile)
     use(thunderbird);
     EXPECT_EQ(send(), MAPI_E_TEXT_TOO_LARGE);
     EXPECT_FALSE(desktop.recorded());
+    // The longest argument counted on does reach a program.
+    const std::string longest(platform::longestArgument(), 'x');
+    EXPECT_EQ(platform::runProcess({"true", longest}, std::chrono::seconds(60)).status,
+              platform::ProcessOutcome::Exited);
 }
 
 TEST_F(XdgMapiProvider, FailsWhenTheClientFailsOrIsMissingAndTakesBackItsFiles)
@@ -321,6 +325,8 @@ TEST_F(XdgMapiProvider, FailsWhenTheClientFailsOrIsMissingAndTakesBackItsFiles)
     EXPECT_EQ(send(), MAPI_E_FAILURE);
     EXPECT_TRUE(desktop.recorded());
     EXPECT_TRUE(staged().empty());
+    use(thunderbird, "kill -KILL $$");  // a client that crashes on its way up
+    EXPECT_EQ(send(), MAPI_E_FAILURE);
 
     fs::remove(desktop.bin + "/thunderbird");
     EXPECT_EQ(send(), MAPI_E_FAILURE);

@@ -93,6 +93,7 @@ TEST_F(IssueFile, RefusesWhatPellicorCouldNotReadAndKeepsTheOldFile)
         {{"a@b", "s", "\xC0\xAF", ""}, "Body holds a byte"},          // overlong "/"
         {{"a\xED\xA0\x80", "s", "", ""}, "MailAddress holds a byte"}, // a surrogate
         {{"a@b", "s", "\xEF\xBF\xBE", ""}, "Body holds a byte"},      // U+FFFE
+        {{"a@b", "s", "\xF4\x90\x80\x80", ""}, "Body holds a byte"}, // past U+10FFFF
     };
     for (const auto& [report, reason] : refused) {
         EXPECT_FALSE(pellicor::writeIssueFile(path, report, error));
@@ -117,6 +118,8 @@ TEST(StartPellicor, SaysWhyItCannotStartAProgram)
     error.clear();
     EXPECT_FALSE(pellicor::startPellicor("", "issue.xml", error));
     EXPECT_EQ(error, "no program to start");
+    // A path, never a name looked up in PATH.
+    EXPECT_FALSE(pellicor::startPellicor("sh", "issue.xml", error));
 }
 
 // The host's whole path: write the file, start the program on it without a
