@@ -157,8 +157,18 @@ TEST_F(WideMapiMailerTest, ReadsResultsAsTheNarrowRouteDoes)
 
 TEST_F(WideMapiMailerTest, ReplacesBrokenUtf8RatherThanDroppingTheMail)
 {
-    ASSERT_TRUE(mailer->send(ReportRequest{"a", "bad \xFF\xC3 end", "", ""}));
-    EXPECT_EQ(field("message.lpszSubject"), "bad \xEF\xBF\xBD\xEF\xBF\xBD end");
+    // What each bad run becomes: U+FFFD once per byte that leads nothing, once per cut-short or
+    // invalid sequence.
+    const std::pair<std::string, std::string> broken[] = {
+        {"bad \xFF\xC3 end", "bad \xEF\xBF\xBD\xEF\xBF\xBD end"},
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},    // overlong "/", in bytes that lead nothing
+        {"\xED\xA0\x80!", "\xEF\xBF\xBD!"},             // a surrogate
+        {"\xF4\x90\x80\x80!", "\xEF\xBF\xBD!"},        // past U+10FFFF
+    };
+    for (const auto& [subject, expected] : broken) {
+        ASSERT_TRUE(mailer->send(ReportRequest{"a", subject, "", ""}));
+        EXPECT_EQ(field("message.lpszSubject"), expected) << subject;
+    }
 }
 
 TEST(MapiMailerWithoutProvider, FailsQuietly)

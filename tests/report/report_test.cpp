@@ -91,6 +91,7 @@ TEST_F(IssueFile, RefusesWhatPellicorCouldNotReadAndKeepsTheOldFile)
         {{"a@b", "s", "", "\xFF.zip"}, "AttachZip holds a byte"},
         {{"a@b", "s", "\xC3", ""}, "Body holds a byte"},              // cut short
         {{"a@b", "s", "\xC0\xAF", ""}, "Body holds a byte"},          // overlong "/"
+        {{"a@b", "s", "\xE0\x9F\xBF", ""}, "Body holds a byte"},      // overlong U+07FF
         {{"a\xED\xA0\x80", "s", "", ""}, "MailAddress holds a byte"}, // a surrogate
         {{"a@b", "s", "\xEF\xBF\xBE", ""}, "Body holds a byte"},      // U+FFFE
         {{"a@b", "s", "\xF4\x90\x80\x80", ""}, "Body holds a byte"}, // past U+10FFFF
