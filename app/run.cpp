@@ -33,14 +33,19 @@ void offerArchiveByHand(const ReportRequest& request, const ShowArchive& showArc
     if (!std::filesystem::is_regular_file(std::filesystem::u8path(request.attachZip), ec))
         return;
     std::string why;
+    platform::FileShown shown = platform::FileShown::NotShown;
     try {
-        if (showArchive(request.attachZip, why) != platform::FileShown::NotShown)
-            return;
+        shown = showArchive(request.attachZip, why);
     } catch (const std::exception& error) {
         why = error.what();
     }
+    if (shown == platform::FileShown::Selected)
+        return;
     logMain(levelInfo, [&](std::ostream& out) {
-        out << "Could not show the archive " << request.attachZip << " in a file manager: " << why << "\n";
+        if (shown == platform::FileShown::FolderOpened)
+            out << "Opened the folder of the archive " << request.attachZip << " without selecting it: " << why << "\n";
+        else
+            out << "Could not show the archive " << request.attachZip << " in a file manager: " << why << "\n";
     });
 }
 

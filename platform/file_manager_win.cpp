@@ -82,8 +82,13 @@ FileShown showFileInFileManager(const std::string& path, std::string& why)
         why = "the shell has no item for it";
     } else {
         const HRESULT result = ::SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0);
-        if (SUCCEEDED(result))
+        if (result == S_OK)
             return FileShown::Selected;
+        // Wine's answer: it opened the folder, and selected nothing.
+        if (SUCCEEDED(result)) {
+            why = "SHOpenFolderAndSelectItems opened the folder only (" + hex(static_cast<unsigned long>(result)) + ")";
+            return FileShown::FolderOpened;
+        }
         why = "SHOpenFolderAndSelectItems failed with " + hex(static_cast<unsigned long>(result));
     }
 

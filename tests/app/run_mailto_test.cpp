@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "delivery/mailto.h"
 #include "tests/support/file_manager_bus.h"
@@ -48,9 +49,13 @@ protected:
 TEST_F(RunMailtoTest, OpensOneUrlWhenThereIsNoProvider)
 {
     addOpener(0);
+    sandbox.addStandIn("xdg-mime", "#!/bin/sh\n");
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
+    // Before the mail goes out, as the desktop names its mail client.
+    EXPECT_EQ(result.mailClient, "none");
+    EXPECT_EQ(splitLines(result.rawLog).at(1).substr(20), " [MAIN:INFO] Mail client offered by the desktop: none");
     EXPECT_EQ(readFile(opened()), url + "\n");
 }
 
@@ -112,163 +117,157 @@ TEST_F(RunMailtoTest, CrashReportAsksForTheArchiveByHand)
     EXPECT_FALSE(fileExists(sandbox.workFile("ORVAPlus.xml")));
 }
 
-TEST_F(RunMailtoTest, NamesTheDesktopsMailClientBeforeTheMailGoesOut)
-{
-    addOpener(0);
-    sandbox.addStandIn("xdg-mime", "#!/bin/sh\nexit 0\n");
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_EQ(result.mailClient, "none");
-    const Lines raw = splitLines(result.rawLog);
-    ASSERT_EQ(raw.size(), 4u) << result.rawLog;
-    EXPECT_EQ(raw[1].substr(20), " [MAIN:INFO] Mail client offered by the desktop: none");
-}
-
 namespace {
 
-// The archive lies where it must be written out in a file: URI.
+// The archive lies where a file: URI must escape its name.
 const std::string folderName = "J\xC3\xB6s\xC3\xA9 M\xC3\xBCller, 100% #1";
-const std::string folderInUri = "/J%C3%B6s%C3%A9%20M%C3%BCller%2C%20100%25%20%231";
+using FileManager = FileManagerBus::FileManager;
 
 class RunRevealTest : public RunMailtoTest {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directory(std::filesystem::u8path(folder()));
+        std::filesystem::create_directory(std::filesystem::u8path(sandbox.workFile(folderName)));
         writeFile(archive(), "PK");
         writeIssue(folderName + "/report.zip");
     }
 
     void writeIssue(const std::string& attachZip)
     {
-        writeFile(sandbox.workFile("issue.xml"),
-                  "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
-                  "<Body>blank</Body><AttachZip>" + attachZip + "</AttachZip></IssueReport>");
+        writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
+                                                 "<AttachZip>" + attachZip + "</AttachZip></IssueReport>");
     }
 
-    void withoutBus()
+    void serve(const FileManagerBus* bus)  // nullptr: no session bus at all
     {
+        if (bus) {
+            bus->serve(sandbox);
+            return;
+        }
         sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
         sandbox.setEnvironment("DBUS_SESSION_BUS_ADDRESS", "");
         sandbox.setEnvironment("XDG_RUNTIME_DIR", sandbox.workDir());
     }
 
-    std::string folder() const { return sandbox.workFile(folderName); }
-    std::string archive() const { return folder() + "/report.zip"; }
-    Lines openedLines() const { return splitLines(readFile(opened())); }
+    std::string archive() const { return sandbox.workFile(folderName + "/report.zip"); }
+
+    // What the opener was handed besides the mailto: URL, since it was last asked.
+    Lines openedBesidesTheMail() const
+    {
+        Lines others;
+        for (const std::string& line : splitLines(readFile(opened())))
+            if (line.rfind("mailto:", 0) != 0)
+                others.push_back(line);
+        std::remove(opened().c_str());
+        return others;
+    }
 };
+
+void expectAskedToShow(const Lines& calls, const std::string& archive)
+{
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "ShowItems");
+    const std::string encodedName = "/J%C3%B6s%C3%A9%20M%C3%BCller%2C%20100%25%20%231/report.zip";
+    EXPECT_EQ(calls[1].substr(calls[1].size() - encodedName.size()), encodedName);
+    EXPECT_EQ(percentDecoded(calls[1]), "uri=file://" + archive);
+    EXPECT_EQ(calls[2], "startup-id=");
+}
 
 } // namespace
 
-TEST_F(RunRevealTest, HandsTheFileManagerTheArchivesUri)
+TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
 {
-    FileManagerBus bus(FileManagerBus::FileManager::Answering);
-    bus.serve(sandbox);
-    addOpener(0);
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
-    const Lines calls = bus.calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(calls[0], "ShowItems");
-    const std::string uri = calls[1].substr(4);
-    EXPECT_EQ(uri.rfind("file:///", 0), 0u) << uri;
-    EXPECT_EQ(uri.substr(uri.size() - folderInUri.size() - 11), folderInUri + "/report.zip") << uri;
-    EXPECT_EQ(percentDecoded(uri.substr(7)), archive());
-    EXPECT_EQ(calls[2], "startup-id=");
-    // The folder is not opened a second time.
-    EXPECT_EQ(openedLines().size(), 1u);
-}
-
-TEST_F(RunRevealTest, OpensTheFolderWhenNoFileManagerTakesIt)
-{
-    addOpener(0);
-    for (auto fileManager : {FileManagerBus::FileManager::None, FileManagerBus::FileManager::Refusing,
-                             FileManagerBus::FileManager::Silent}) {
-        FileManagerBus bus(fileManager);
-        bus.serve(sandbox);
-        RunResult result = sandbox.run({"issue.xml"});
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.log, (Lines{started, fallback, finished})) << static_cast<int>(fileManager);
-        EXPECT_EQ(openedLines().at(1), folder());
-        std::remove(opened().c_str());
+    struct Row {
+        std::optional<FileManager> fileManager;  // none: no session bus at all
+        int folderStatus;
+        bool asked;
+        std::string why;  // empty: no line, as it was shown selected
+    };
+    const std::string folder = sandbox.workFile(folderName);
+    const std::string opened = " [MAIN:INFO] Opened the folder of the archive " + folderName
+                               + "/report.zip without selecting it: ";
+    for (const Row& row : {
+             Row{FileManager::Answering, 0, true, ""},
+             Row{FileManager::None, 0, false,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.ServiceUnknown: The name "
+                          "org.freedesktop.FileManager1 was not provided by any .service files)"},
+             Row{FileManager::Refusing, 0, true,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.Failed: the stand-in refuses)"},
+             Row{FileManager::Silent, 0, true,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.NoReply: Did not receive a "
+                          "reply. Possible causes include: the remote application did not send a reply, the message "
+                          "bus security policy blocked the reply, the reply timeout expired, or the network "
+                          "connection was broken.)"},
+             Row{std::nullopt, 0, false, opened + "there is no session bus"},
+             Row{std::nullopt, 4, false,
+                 " [MAIN:INFO] Could not show the archive " + folderName + "/report.zip in a file manager: there is "
+                     "no session bus; xdg-open could not open " + folder + " (status 4)"}}) {
+        std::optional<FileManagerBus> bus;
+        if (row.fileManager)
+            bus.emplace(*row.fileManager);
+        serve(bus ? &*bus : nullptr);
+        addOpener(0, row.folderStatus);
+        const RunResult result = sandbox.run({"issue.xml"});
+        EXPECT_EQ(result.exitCode, 0) << row.why;
+        const Lines expected =
+            row.why.empty() ? Lines{started, fallback, finished} : Lines{started, fallback, row.why, finished};
+        EXPECT_EQ(result.log, expected);
+        if (row.asked) {
+            expectAskedToShow(bus->calls(), archive());
+        } else if (bus) {
+            EXPECT_EQ(bus->calls(), Lines{}) << row.why;
+        }
+        EXPECT_EQ(openedBesidesTheMail(), row.why.empty() ? Lines{} : Lines{folder}) << row.why;
     }
-
-    withoutBus();
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
-    EXPECT_EQ(openedLines().at(1), folder());
-}
-
-TEST_F(RunRevealTest, SaysInOneLineThatNothingCouldShowIt)
-{
-    withoutBus();
-    addOpener(0, 4);
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, fallback,
-                                 " [MAIN:INFO] Could not show the archive " + folderName
-                                     + "/report.zip in a file manager: there is no session bus; xdg-open could not "
-                                       "open " + folder() + " (status 4)",
-                                 finished}));
 }
 
 TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMail)
 {
-    FileManagerBus bus(FileManagerBus::FileManager::Answering);
-    bus.serve(sandbox);
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
     addOpener(3);
-    RunResult result = sandbox.run({"issue.xml"});
-    EXPECT_TRUE(isFailureStatus(result.exitCode));
-    EXPECT_EQ(result.log.at(2), " [MAIN:ERROR] Exception: Could not open mail client to report!");
-    EXPECT_EQ(bus.calls().size(), 3u);
+    EXPECT_TRUE(isFailureStatus(sandbox.run({"issue.xml"}).exitCode));
+    expectAskedToShow(bus.calls(), archive());
 }
 
 TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
 {
-    FileManagerBus bus(FileManagerBus::FileManager::Answering);
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
     addOpener(0);
     struct Row {
-        const char* why;
         const char* reveal;
         std::string attachZip;
         const char* mapiResult;  // nullptr: no provider, so the mailto route
     };
-    for (const Row& row : {Row{"reveal switched off", "0", folderName + "/report.zip", nullptr},
-                           Row{"no archive named", "1", "", nullptr},
-                           Row{"the archive is missing", "1", "missing/report.zip", nullptr},
-                           Row{"MAPI sent it", "1", folderName + "/report.zip", "0"},
-                           Row{"the user cancelled the MAPI dialog", "1", folderName + "/report.zip", "1"}}) {
-        bus.serve(sandbox);
+    for (const Row& row : {Row{"0", folderName + "/report.zip", nullptr}, Row{"1", "", nullptr},
+                           Row{"1", "missing/report.zip", nullptr}, Row{"1", folderName + "/report.zip", "0"},
+                           Row{"1", folderName + "/report.zip", "1"}}) {
         sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", row.reveal);
         writeIssue(row.attachZip);
         if (row.mapiResult != nullptr) {
             sandbox.addProvider(FAKE_MAPI_PATH);
             sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RESULT", row.mapiResult);
         }
-        RunResult result = sandbox.run({"issue.xml"});
-        EXPECT_EQ(result.exitCode, 0) << row.why;
-        EXPECT_EQ(result.log.size(), 3u) << row.why << "\n" << result.rawLog;
-        EXPECT_EQ(bus.calls(), Lines{}) << row.why;
-        for (const std::string& line : openedLines())
-            EXPECT_EQ(line.rfind("mailto:", 0), 0u) << row.why << ": " << line;
+        const RunResult result = sandbox.run({"issue.xml"});
+        const std::string what = row.attachZip + ", MAPI " + (row.mapiResult ? row.mapiResult : "-");
+        EXPECT_EQ(result.exitCode, 0) << what;
+        EXPECT_EQ(result.log.size(), 3u) << what << "\n" << result.rawLog;
+        EXPECT_EQ(bus.calls(), Lines{}) << what;
+        EXPECT_EQ(openedBesidesTheMail(), Lines{}) << what;
     }
 }
 
-TEST_F(RunRevealTest, ShowsTheCrashArchive)
+TEST_F(RunRevealTest, ShowsTheCrashArchiveWhenThereIsOne)
 {
-    FileManagerBus bus(FileManagerBus::FileManager::Answering);
-    bus.serve(sandbox);
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
     addOpener(0);
-    writeFile(sandbox.workFile("QXF-0.log"), "current log\n");
-    RunResult result = sandbox.run({"--crash"});
-    EXPECT_EQ(result.exitCode, 0);
-    const Lines calls = bus.calls();
-    ASSERT_EQ(calls.size(), 3u);
-    EXPECT_EQ(percentDecoded(calls[1].substr(11)), sandbox.workFile("report.zip"));
+    writeFile(sandbox.workFile("QXF-0.log"), "log");
+    EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
+    EXPECT_EQ(percentDecoded(bus.calls().at(1)), "uri=file://" + sandbox.workFile("report.zip"));
 
-    // Nothing to pack, so no archive to show.
     std::remove(sandbox.workFile("QXF-0.log").c_str());
-    result = sandbox.run({"--crash"});
-    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
     EXPECT_EQ(bus.calls().size(), 3u);
 }

@@ -71,6 +71,8 @@ platform::ProcessOptions ProgramSandbox::processOptions() const
     for (const auto& [name, value] : environment_)
         options.environment.push_back(name + "=" + value);
     options.standardError = root_.file("stderr.txt");
+    // Not the runner's pipe: a file manager the run leaves open would hold it.
+    options.standardOutput = root_.file("stdout.txt");
     return options;
 }
 
