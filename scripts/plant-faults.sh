@@ -78,6 +78,10 @@ faults=(
 "F1|platform/files_posix.cpp|s/std::fopen(path.c_str(), \"w\")/std::fopen(path.c_str(), \"a\")/|LoggerFileWriterTest.EmptiesAnExistingFileBeforeTheFirstLine|log file not emptied"
 "F2|platform/atomic_file_posix.cpp|0,/        ::unlink(temporary.c_str());/s///|ConfigFaults.ASaveOntoAFullDiskLeavesTheOldFileAsItWas|a failed save leaves its temporary file"
 "F3|platform/atomic_file_posix.cpp|s/::fchmod(file.get(), old.st_mode & 07777);/(void)old;/|ConfigFaults.ASaveOntoAFullDiskLeavesTheOldFileAsItWas|a save loses the file's permissions"
+"R1|platform/file_manager_posix.cpp|s/            uri += '%';/            if (byte == ' ') { uri += c; continue; }\n&/|RunRevealTest.ShowsTheArchiveSelectedOrElseItsFolder|a blank left raw in the archive's file: URI"
+"R2|app/run.cpp|s/    if (mailer.send(request))/    if (mailer.send(request) ? (offerArchiveByHand(request, showArchive), true) : false)/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|archive shown although MAPI took the mail"
+"R3|app/run.cpp|s/std::string(wanted) == \"0\"/std::string(wanted) == \"off\"/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|PELLICOR_REVEAL_ARCHIVE=0 ignored"
+"R4|platform/file_manager_posix.cpp|s/    const std::string folder = file.parent_path().string();/    return FileShown::NotShown;\\n&/|RunRevealTest.ShowsTheArchiveSelectedOrElseItsFolder|no xdg-open on the folder when no file manager takes it"
 )
 
 list_only=0
