@@ -2,16 +2,61 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <system_error>
 
 #include "app/crash_report.h"
 #include "app/issue_definition_reader.h"
 #include "delivery/mailto.h"
-#include "logging/log_line.h"
 #include "delivery/mapi_mailer.h"
+#include "logging/log_line.h"
 #include "pellicor/logging.h"
+#include "platform/desktop_mail_client.h"
 #include "platform/dynamic_library.h"
 #include "platform/files.h"
+
+namespace {
+
+// The mailto: route carries no file, so the user gets the archive put in
+// front of them to drag into the mail. Whatever becomes of that, the run
+// goes on as the mail routes decide.
+void offerArchiveByHand(const ReportRequest& request, const ShowArchive& showArchive)
+{
+    if (request.attachZip.empty())
+        return;
+    // Unattended runs have nobody to show it to.
+    const char* wanted = std::getenv("PELLICOR_REVEAL_ARCHIVE");
+    if (wanted != nullptr && std::string(wanted) == "0")
+        return;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(request.attachZip), ec))
+        return;
+    std::string why;
+    platform::FileShown shown = platform::FileShown::NotShown;
+    try {
+        shown = showArchive(request.attachZip, why);
+    } catch (const std::exception& error) {
+        why = error.what();
+    }
+    if (shown == platform::FileShown::Selected)
+        return;
+    if (shown == platform::FileShown::FolderOpened)
+        logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Opened the folder of the archive ", request.attachZip,
+                " without selecting it: ", why, "\n");
+    else
+        logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Could not show the archive ", request.attachZip,
+                " in a file manager: ", why, "\n");
+}
+
+void logMailClient()
+{
+    const std::string client = platform::desktopMailClient();
+    logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Mail client offered by the desktop: ",
+            client.empty() ? "none" : client.c_str(), "\n");
+}
+
+} // namespace
 
 void initLogging()
 {
@@ -47,10 +92,11 @@ void fillReportRequest(const std::string& argument, ReportRequest& request)
     reader.read(argument, request);
 }
 
-void sendReport(std::string argument)
+void sendReport(std::string argument, const ShowArchive& showArchive)
 {
     ReportRequest request;
     fillReportRequest(argument, request);
+    logMailClient();
 
     // Loaded only once the request is complete: a bad request never
     // touches the mail client.
@@ -58,7 +104,9 @@ void sendReport(std::string argument)
     if (mailer.send(request))
         return;
     logLine(Logger::MODULE_MAIN, Logger::levelWarn, "MAPI error report failed. Trying mailto.\n");
-    if (!openMailto(request))
+    const bool opened = openMailto(request);
+    offerArchiveByHand(request, showArchive);
+    if (!opened)
         throw LoggedException("Could not open mail client to report!\n");
 }
 

@@ -34,6 +34,8 @@ user sees the mail before it goes out.")
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
     # Both routes to the mail client go through xdg-utils.
     set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "xdg-utils")
+    # The file manager is asked through dbus-send; without it the folder opens.
+    set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "dbus-bin")
 
     set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME pellicor-dev)
     set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)

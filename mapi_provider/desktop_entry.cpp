@@ -1,13 +1,11 @@
 #include "mapi_provider/desktop_entry.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "platform/private_directory.h"
-#include "platform/process.h"
+#include "platform/desktop_mail_client.h"
 
 namespace fs = std::filesystem;
 
@@ -84,22 +82,7 @@ std::string unescapedValue(const std::string& value)
 
 std::string defaultMailtoHandler()
 {
-    std::error_code ec;
-    const std::string scratch = platform::makePrivateDirectory(fs::temp_directory_path(ec).string());
-    if (scratch.empty())
-        return {};
-    platform::ProcessOptions options;
-    options.standardOutput = scratch + "/handler";
-    const platform::ProcessOutcome outcome =
-        platform::runProcess({"xdg-mime", "query", "default", "x-scheme-handler/mailto"}, std::chrono::seconds(10),
-                             options);
-    std::string id;
-    if (outcome.status == platform::ProcessOutcome::Exited && outcome.exitCode == 0) {
-        std::ifstream in(options.standardOutput);
-        std::getline(in, id);
-    }
-    fs::remove_all(scratch, ec);
-    id = trimmed(id);
+    const std::string id = platform::desktopMailClient();
     // An id names a file in an applications directory, never a path elsewhere.
     if (id.find('/') != std::string::npos || id.size() <= 8 || id.compare(id.size() - 8, 8, ".desktop") != 0)
         return {};

@@ -4,20 +4,23 @@
 # is missing and asks nothing.
 #
 #   scripts/install-deps.sh         build, test and package
-#   scripts/install-deps.sh --e2e   also a real mail client (Thunderbird) and
-#                                   a headless display (Xvfb) for the e2e tests
+#   scripts/install-deps.sh --e2e   also a real mail client (Thunderbird), a
+#                                   real file manager (Thunar) with the
+#                                   accessibility bus that shows what it shows,
+#                                   and a headless display (Xvfb) for the e2e tests
 set -euo pipefail
 
 packages=(
     ca-certificates cmake ninja-build g++ make pkg-config dpkg-dev file
     libxml2-dev libzip-dev zlib1g-dev libgtest-dev libgmock-dev nlohmann-json3-dev
     xdg-utils doxygen
+    dbus-bin dbus-daemon python3-gi gir1.2-glib-2.0
     clang libclang-rt-14-dev
 )
 
 case ${1:-} in
     "") ;;
-    --e2e) packages+=(thunderbird xvfb dbus-daemon) ;;
+    --e2e) packages+=(thunderbird xvfb thunar at-spi2-core python3-pyatspi) ;;
     *) echo "usage: $(basename "$0") [--e2e]" >&2; exit 2 ;;
 esac
 

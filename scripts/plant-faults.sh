@@ -141,6 +141,10 @@ faults=(
 "Z10|delivery/deflating_source.cpp,archive/deflating_source.cpp|s/ZIP_STAT_SIZE . ZIP_STAT_CRC;/ZIP_STAT_SIZE;/|ReportArchiveTest.IsTheSameByteForByteOnAnyNumberOfThreads|the last stat without the CRC"
 "Z11|delivery/deflating_source.cpp,archive/deflating_source.cpp|s/(ZIP_STAT_SIZE . ZIP_STAT_MTIME)/ZIP_STAT_SIZE/|ReportArchiveTest.IsTheSameByteForByteOnAnyNumberOfThreads|the file's time dropped"
 "Z12|delivery/entry_compression.cpp,archive/entry_compression.cpp|s/storeAbove = 0.99;/storeAbove = 1.01;/|ReportArchiveTest.StoresWhatDoesNotShrinkAndStaysNearTheUsualSize|data that does not shrink deflated rather than stored"
+"V1|platform/file_manager_posix.cpp|s/            uri += '%';/            if (byte == ' ') { uri += c; continue; }\n&/|RunRevealTest.ShowsTheArchiveSelectedOrElseItsFolder|a blank left raw in the archive's file: URI"
+"V2|app/run.cpp|s/    if (mailer.send(request))/    if (mailer.send(request) ? (offerArchiveByHand(request, showArchive), true) : false)/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|archive shown although MAPI took the mail"
+"V3|app/run.cpp|s/std::string(wanted) == \"0\"/std::string(wanted) == \"off\"/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|PELLICOR_REVEAL_ARCHIVE=0 ignored"
+"V4|platform/file_manager_posix.cpp|s/    const std::string folder = file.parent_path().string();/    return FileShown::NotShown;\\n&/|RunRevealTest.ShowsTheArchiveSelectedOrElseItsFolder|no xdg-open on the folder when no file manager takes it"
 )
 
 list_only=0

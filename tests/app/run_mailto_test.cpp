@@ -1,9 +1,13 @@
 // Runs that fall back to the mailto route, with a stand-in for the desktop's
-// URL opener on PATH.
+// URL opener on PATH, and a file manager that is shown the archive.
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+
 #include "delivery/mailto.h"
+#include "tests/support/file_manager_bus.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
@@ -24,11 +28,13 @@ protected:
                   "<Body>It&amp;s\nblank</Body><AttachZip>C:\\My Dir\\report.zip</AttachZip></IssueReport>");
     }
 
-    // An opener that keeps its arguments and ends with status.
-    void addOpener(int status)
+    // An opener that keeps its arguments and ends with status, for a
+    // folder with folderStatus.
+    void addOpener(int status, int folderStatus = 0)
     {
-        sandbox.addStandIn("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"" + opened() + "\"\nexit "
-                                           + std::to_string(status) + "\n");
+        sandbox.addStandIn("xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"" + opened() + "\"\ncase $1 in mailto:*) exit "
+                                           + std::to_string(status) + ";; esac\nexit " + std::to_string(folderStatus)
+                                           + "\n");
     }
 
     std::string opened() const { return sandbox.workFile("opened.txt"); }
@@ -43,9 +49,13 @@ protected:
 TEST_F(RunMailtoTest, OpensOneUrlWhenThereIsNoProvider)
 {
     addOpener(0);
+    sandbox.addStandIn("xdg-mime", "#!/bin/sh\n");
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
+    // Before the mail goes out, as the desktop names its mail client.
+    EXPECT_EQ(result.mailClient, "none");
+    EXPECT_EQ(splitLines(result.rawLog).at(1).substr(20), " [MAIN:INFO] Mail client offered by the desktop: none");
     EXPECT_EQ(readFile(opened()), url + "\n");
 }
 
@@ -105,4 +115,159 @@ TEST_F(RunMailtoTest, CrashReportAsksForTheArchiveByHand)
               0u)
         << url;
     EXPECT_FALSE(fileExists(sandbox.workFile("ORVAPlus.xml")));
+}
+
+namespace {
+
+// The archive lies where a file: URI must escape its name.
+const std::string folderName = "J\xC3\xB6s\xC3\xA9 M\xC3\xBCller, 100% #1";
+using FileManager = FileManagerBus::FileManager;
+
+class RunRevealTest : public RunMailtoTest {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directory(std::filesystem::u8path(sandbox.workFile(folderName)));
+        writeFile(archive(), "PK");
+        writeIssue(folderName + "/report.zip");
+    }
+
+    void writeIssue(const std::string& attachZip)
+    {
+        writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
+                                                 "<AttachZip>" + attachZip + "</AttachZip></IssueReport>");
+    }
+
+    void serve(const FileManagerBus* bus)  // nullptr: no session bus at all
+    {
+        if (bus) {
+            bus->serve(sandbox);
+            return;
+        }
+        sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
+        sandbox.setEnvironment("DBUS_SESSION_BUS_ADDRESS", "");
+        sandbox.setEnvironment("XDG_RUNTIME_DIR", sandbox.workDir());
+    }
+
+    std::string archive() const { return sandbox.workFile(folderName + "/report.zip"); }
+
+    // What the opener was handed besides the mailto: URL, since it was last asked.
+    Lines openedBesidesTheMail() const
+    {
+        Lines others;
+        for (const std::string& line : splitLines(readFile(opened())))
+            if (line.rfind("mailto:", 0) != 0)
+                others.push_back(line);
+        std::remove(opened().c_str());
+        return others;
+    }
+};
+
+void expectAskedToShow(const Lines& calls, const std::string& archive)
+{
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], "ShowItems");
+    const std::string encodedName = "/J%C3%B6s%C3%A9%20M%C3%BCller%2C%20100%25%20%231/report.zip";
+    EXPECT_EQ(calls[1].substr(calls[1].size() - encodedName.size()), encodedName);
+    EXPECT_EQ(percentDecoded(calls[1]), "uri=file://" + archive);
+    EXPECT_EQ(calls[2], "startup-id=");
+}
+
+} // namespace
+
+TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
+{
+    struct Row {
+        std::optional<FileManager> fileManager;  // none: no session bus at all
+        int folderStatus;
+        bool asked;
+        std::string why;  // empty: no line, as it was shown selected
+    };
+    const std::string folder = sandbox.workFile(folderName);
+    const std::string opened = " [MAIN:INFO] Opened the folder of the archive " + folderName
+                               + "/report.zip without selecting it: ";
+    for (const Row& row : {
+             Row{FileManager::Answering, 0, true, ""},
+             Row{FileManager::None, 0, false,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.ServiceUnknown: The name "
+                          "org.freedesktop.FileManager1 was not provided by any .service files)"},
+             Row{FileManager::Refusing, 0, true,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.Failed: the stand-in refuses)"},
+             Row{FileManager::Silent, 0, true,
+                 opened + "no file manager took it (Error org.freedesktop.DBus.Error.NoReply: Did not receive a "
+                          "reply. Possible causes include: the remote application did not send a reply, the message "
+                          "bus security policy blocked the reply, the reply timeout expired, or the network "
+                          "connection was broken.)"},
+             Row{std::nullopt, 0, false, opened + "there is no session bus"},
+             Row{std::nullopt, 4, false,
+                 " [MAIN:INFO] Could not show the archive " + folderName + "/report.zip in a file manager: there is "
+                     "no session bus; xdg-open could not open " + folder + " (status 4)"}}) {
+        std::optional<FileManagerBus> bus;
+        if (row.fileManager)
+            bus.emplace(*row.fileManager);
+        serve(bus ? &*bus : nullptr);
+        addOpener(0, row.folderStatus);
+        const RunResult result = sandbox.run({"issue.xml"});
+        EXPECT_EQ(result.exitCode, 0) << row.why;
+        const Lines expected =
+            row.why.empty() ? Lines{started, fallback, finished} : Lines{started, fallback, row.why, finished};
+        EXPECT_EQ(result.log, expected);
+        if (row.asked) {
+            expectAskedToShow(bus->calls(), archive());
+        } else if (bus) {
+            EXPECT_EQ(bus->calls(), Lines{}) << row.why;
+        }
+        EXPECT_EQ(openedBesidesTheMail(), row.why.empty() ? Lines{} : Lines{folder}) << row.why;
+    }
+}
+
+TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMail)
+{
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
+    addOpener(3);
+    EXPECT_TRUE(isFailureStatus(sandbox.run({"issue.xml"}).exitCode));
+    expectAskedToShow(bus.calls(), archive());
+}
+
+TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
+{
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
+    addOpener(0);
+    struct Row {
+        const char* reveal;
+        std::string attachZip;
+        const char* mapiResult;  // nullptr: no provider, so the mailto route
+    };
+    for (const Row& row : {Row{"0", folderName + "/report.zip", nullptr}, Row{"1", "", nullptr},
+                           Row{"1", "missing/report.zip", nullptr}, Row{"1", folderName + "/report.zip", "0"},
+                           Row{"1", folderName + "/report.zip", "1"}}) {
+        sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", row.reveal);
+        writeIssue(row.attachZip);
+        if (row.mapiResult != nullptr) {
+            sandbox.addProvider(FAKE_MAPI_PATH);
+            sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RESULT", row.mapiResult);
+        }
+        const RunResult result = sandbox.run({"issue.xml"});
+        const std::string what = row.attachZip + ", MAPI " + (row.mapiResult ? row.mapiResult : "-");
+        EXPECT_EQ(result.exitCode, 0) << what;
+        EXPECT_EQ(result.log.size(), 3u) << what << "\n" << result.rawLog;
+        EXPECT_EQ(bus.calls(), Lines{}) << what;
+        EXPECT_EQ(openedBesidesTheMail(), Lines{}) << what;
+    }
+}
+
+TEST_F(RunRevealTest, ShowsTheCrashArchiveWhenThereIsOne)
+{
+    FileManagerBus bus(FileManager::Answering);
+    serve(&bus);
+    addOpener(0);
+    writeFile(sandbox.workFile("QXF-0.log"), "log");
+    EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
+    EXPECT_EQ(percentDecoded(bus.calls().at(1)), "uri=file://" + sandbox.workFile("report.zip"));
+
+    std::remove(sandbox.workFile("QXF-0.log").c_str());
+    EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
+    EXPECT_EQ(bus.calls().size(), 3u);
 }

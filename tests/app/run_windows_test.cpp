@@ -2,16 +2,19 @@
 // ignores its manifest, and the mailto route through Wine's own launcher.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <thread>
 
 #include "mail/mailto_field.h"
+#include "platform/process.h"
 #include "tests/support/fake_mapi_record.h"
 #include "tests/support/program_run.h"
 #include "tests/support/zip_reader.h"
@@ -85,6 +88,21 @@ std::string waitForRecord(const std::string& path)
     while (!fileExists(path) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(50ms);
     return readFile(path);
+}
+
+// The ids of the explorer.exe processes running now.
+std::set<DWORD> explorers()
+{
+    std::set<DWORD> ids;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0)
+            ids.insert(entry.th32ProcessID);
+    }
+    ::CloseHandle(snapshot);
+    return ids;
 }
 
 const std::string userName = "J\xC3\xB6s\xC3\xA9, M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
@@ -165,4 +183,48 @@ TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAsci
     EXPECT_EQ(archive, escapeMailtoUrl(sandbox.workDir() + "\\report.zip"));
     EXPECT_NE(archive.find("J%C3%B6s%C3%A9%20M%C3%BCller%20%E6%9D%B1%E4%BA%AC"), std::string::npos) << archive;
     EXPECT_EQ(url.find(','), std::string::npos) << url;
+}
+
+// Wine's SHOpenFolderAndSelectItems opens the item's folder in Wine's own
+// explorer and selects nothing, answering S_FALSE: the run says so in one
+// line and ends as the mail routes decide. The mail client the log names is
+// the user's choice when there is one, else the machine's.
+TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
+{
+    if (!underWine())
+        GTEST_SKIP() << "needs Wine, whose shell this checks";
+    ProgramSandbox sandbox;
+    sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
+    sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
+    writeFile(sandbox.workFile("report.zip"), "PK");
+    writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
+                                             "<AttachZip>report.zip</AttachZip></IssueReport>");
+    std::remove(MAILTO_RECORD);
+    const MailersSlot slot(L"" MAILTO_RECORDER);
+    const std::set<DWORD> before = explorers();
+    RunResult result = sandbox.run({"issue.xml"});
+    // Wine's explorer stays open with the Unix stderr of the test, which the
+    // test runner waits on: the window the run opened is closed here.
+    for (const DWORD id : explorers()) {
+        if (before.count(id) != 0)
+            continue;
+        const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        ::TerminateProcess(process, 0);
+        ::CloseHandle(process);
+    }
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.log, (std::vector<std::string>{
+                              " [MAIN:INFO] Pellicor started.", " [MAIN:WARN] MAPI error report failed. Trying mailto.",
+                              " [MAIN:INFO] Opened the folder of the archive report.zip without selecting it: "
+                              "SHOpenFolderAndSelectItems opened the folder only (0x00000001)",
+                              " [MAIN:INFO] Pellicor finished."}));
+    EXPECT_NE(waitForRecord(MAILTO_RECORD).find("report.zip"), std::string::npos);
+    EXPECT_EQ(result.mailClient, "Native Mail Client");
+
+    sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "0");
+    platform::runProcess({"reg", "add", "HKCU\\Software\\Clients\\Mail", "/ve", "/d", "Pellicor Mail", "/f"}, 60s);
+    result = sandbox.run({"issue.xml"});
+    platform::runProcess({"reg", "delete", "HKCU\\Software\\Clients\\Mail", "/f"}, 60s);
+    EXPECT_EQ(result.mailClient, "Pellicor Mail");
+    EXPECT_EQ(result.log.size(), 3u);
 }

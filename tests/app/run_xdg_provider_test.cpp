@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/file_manager_bus.h"
 #include "tests/support/mail_handler_desktop.h"
 #include "tests/support/program_run.h"
 
@@ -11,20 +12,6 @@ using namespace testing_support;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-std::string percentDecoded(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 class RunXdgProviderTest : public ::testing::Test {
 protected:
@@ -54,6 +41,7 @@ TEST_F(RunXdgProviderTest, TheMailClientGetsTheArchiveAsLogZip)
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log.at(1), " [MAIN:INFO] MAPI report sent");
+    EXPECT_EQ(result.mailClient, "thunderbird.desktop");
     const Lines args = desktop.recordedArguments();
     ASSERT_EQ(args.size(), 2u);
     EXPECT_EQ(args[0], "-compose");
@@ -78,6 +66,7 @@ TEST_F(RunXdgProviderTest, AWebBrowserGetsTheMailtoUrlThatAsksForTheArchive)
     EXPECT_EQ(result.log, (Lines{" [MAIN:INFO] Pellicor started.", " [MAIN:ERROR] MAPI report sendMail failed with error 26",
                                  " [MAIN:WARN] MAPI error report failed. Trying mailto.",
                                  " [MAIN:INFO] Pellicor finished."}));
+    EXPECT_EQ(result.mailClient, "firefox-esr.desktop");
     const Lines args = desktop.recordedArguments();
     ASSERT_EQ(args.size(), 1u);
     EXPECT_EQ(args[0].rfind("mailto:support@example.com?subject=Blank", 0), 0u) << args[0];

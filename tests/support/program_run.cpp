@@ -21,6 +21,7 @@ ProgramSandbox::ProgramSandbox(const std::string& original)
     const fs::path program = fs::u8path(original);
     program_ = (fs::u8path(bin_) / program.filename()).u8string();
     fs::copy_file(program, fs::u8path(program_));
+    setEnvironment("PELLICOR_REVEAL_ARCHIVE", "0");
 }
 
 void ProgramSandbox::addProvider(const std::string& libraryPath)
@@ -70,6 +71,8 @@ platform::ProcessOptions ProgramSandbox::processOptions() const
     for (const auto& [name, value] : environment_)
         options.environment.push_back(name + "=" + value);
     options.standardError = root_.file("stderr.txt");
+    // Not the runner's pipe: a file manager the run leaves open would hold it.
+    options.standardOutput = root_.file("stdout.txt");
     return options;
 }
 
@@ -104,6 +107,7 @@ void ProgramSandbox::readLog(RunResult& result) const
     // A line keeps its date when it is not the local date and time of a
     // second since the sandbox was made, so that a test shows it.
     const std::size_t stampSize = 19;
+    const std::string mailClient = " [MAIN:INFO] Mail client offered by the desktop: ";
     for (const std::string& line : splitLines(result.rawLog)) {
         const std::string stamp = line.substr(0, stampSize);
         if (line.size() > stampSize && line[stampSize] == ' '
@@ -111,6 +115,11 @@ void ProgramSandbox::readLog(RunResult& result) const
             result.log.push_back(line.substr(stampSize + 1));
         else
             result.log.push_back(line);
+        // Only the first: a second one stays in sight.
+        if (result.mailClient.empty() && result.log.back().rfind(mailClient, 0) == 0) {
+            result.mailClient = result.log.back().substr(mailClient.size());
+            result.log.pop_back();
+        }
     }
 }
 

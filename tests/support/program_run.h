@@ -13,15 +13,19 @@ namespace testing_support {
 struct RunResult {
     bool started = false;
     int exitCode = -1;
-    // Pellicor.log, each line without its date and time.
+    // Pellicor.log, each line without its date and time, less the line that
+    // names the desktop's mail client, which differs from desk to desk.
     std::vector<std::string> log;
+    // What that line named; empty when there was none.
+    std::string mailClient;
     std::string rawLog;
     std::string standardError;
 };
 
 // A copy of the program in a fresh directory of its own, so each test
 // chooses what lies beside it (a Simple MAPI provider or none), and a
-// working directory to run it in.
+// working directory to run it in. Its runs show no archive in a file
+// manager unless a test sets PELLICOR_REVEAL_ARCHIVE.
 class ProgramSandbox {
 public:
     ProgramSandbox();

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/support/program_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace testing_support {
+
+// A session bus of the test's own (dbus-daemon with a configuration of its
+// own), ended with the object. Unless fileManager is None, the name
+// org.freedesktop.FileManager1 on it belongs to a recording stand-in that the
+// bus starts on the first call, which answers, refuses or stays silent.
+class FileManagerBus {
+public:
+    enum class FileManager { None, Answering, Refusing, Silent };
+    explicit FileManagerBus(FileManager fileManager);
+    ~FileManagerBus();
+    FileManagerBus(const FileManagerBus&) = delete;
+    FileManagerBus& operator=(const FileManagerBus&) = delete;
+
+    // The sandbox's runs show the archive, on this bus and no other.
+    void serve(ProgramSandbox& sandbox) const;
+    // Each call the file manager was handed: its method ("ShowItems"), a
+    // "uri=" line per URI, then "startup-id=" and the id.
+    std::vector<std::string> calls() const;
+
+private:
+    TempDir dir_{TempDir::Name::Ascii};
+    std::string address_;
+    int pid_ = 0;
+};
+
+// A percent-encoded text decoded.
+std::string percentDecoded(const std::string& text);
+
+} // namespace testing_support
