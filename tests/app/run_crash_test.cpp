@@ -128,3 +128,25 @@ TEST_F(RunCrashTest, ReadsNoIssueFile)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), "QXF feedback: Issue Report from user with license None");
 }
+
+TEST_F(RunCrashTest, SaysInTheMailWhatItLeftOutToStayWithinTheLimit)
+{
+    sandbox.setEnvironment("PELLICOR_ARCHIVE_LIMIT_MB", "1");
+    // Each deflates to more than the limit alone; sizes that round half up.
+    writeFile(sandbox.workFile("QXF-minidump.dmp"), halfEntropyText(2950000, 1));
+    writeFile(sandbox.workFile("QXF-prev.minidump.dmp"), halfEntropyText(2449999, 2));
+    writeFile(sandbox.workFile("QXF-0.log"), "current log\n");
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0);
+
+    EXPECT_EQ(recordedField(handed(), "message.lpszNoteText"),
+              body + "\nLeft out of the attached archive to keep this mail within 1 MB, the size that most mail services accept:\n"
+                     "    QXF-minidump.dmp (3.0 MB)\n    QXF-prev.minidump.dmp (2.4 MB)\nThey are still in "
+                  + sandbox.workDir() + ".\n");
+    const std::string archive = sandbox.workFile("report.zip");
+    EXPECT_EQ(zipEntries(archive), (ZipEntries{{"QXF-0.log", "current log\n"}}));
+    const Lines lines = mainLines(result);
+    ASSERT_EQ(lines.size(), 6u) << result.rawLog;
+    EXPECT_EQ(lines[3], " [MAIN:WARN] File QXF-prev.minidump.dmp left out of " + archive
+                            + ": the archive would pass the mail size limit of 1000000 bytes");
+}
