@@ -264,11 +264,17 @@ std::vector<std::string> fitWithinLimit(const std::string& archivePath, std::uin
             dropped.push_back(name);
         }
     }
+    // An archive that cannot be rewritten keeps every entry it has.
+    if (!keepOnly(archivePath, kept))
+        return {};
     // Counted headers are only a forecast: what is on disk decides, and the
     // least important entry left goes until that fits too.
-    while (keepOnly(archivePath, kept) && !kept.empty() && fileSizeOnDisk(archivePath) > limit) {
-        dropped.push_back(kept.back());
+    while (!kept.empty() && fileSizeOnDisk(archivePath) > limit) {
+        const std::string last = kept.back();
         kept.pop_back();
+        if (!keepOnly(archivePath, kept))
+            break;
+        dropped.push_back(last);
     }
     return dropped;
 }
