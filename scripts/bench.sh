@@ -311,7 +311,11 @@ row "configuration: load + 1,000 typed reads, 1 MB ORVAPlus.xml" "$(printf '%.2f
     "$(printf '%.2f ms' "$peer") (xmlReadFile)" "$r" "≤ 2.00× — $(verdict "${r%×}" '<=' 2.0)"
 
 log "libzip: one more open/add/close as entries accumulate"
-growth=$(cd "$scratch" && TMPDIR=$scratch "$bin/archive_bench" --benchmark_filter='AddOneFileToArchive|ArchiveWithinLimit' 2>/dev/null)
+growth=$(cd "$scratch" && TMPDIR=$scratch "$bin/archive_bench" --benchmark_filter='AddOneFileToArchive' 2>/dev/null)
+log "the archive in-process under a mail size limit"
+# Interleaved and repeated: the three limits differ by less than a busy spell.
+limits=$(cd "$scratch" && TMPDIR=$scratch "$bin/archive_bench" --benchmark_filter='ArchiveWithinLimit' \
+    --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>/dev/null)
 
 # --- the table -------------------------------------------------------------------
 
@@ -334,5 +338,5 @@ echo
 echo "The archive of a made-up 100 MiB crash in-process, under no limit, one it fits, and the default:"
 echo
 echo '```'
-grep -E '^ArchiveWithinLimit' <<<"$growth" || true
+grep -E '^ArchiveWithinLimit.*_median' <<<"$limits" || true
 echo '```'
