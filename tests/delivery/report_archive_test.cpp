@@ -309,6 +309,7 @@ TEST_F(ReportArchiveTest, KeepsTheMostImportantFilesThatFitWithinTheLimit)
         std::uint64_t limit;
         Lines leftOut;
     } rows[] = {
+        {"a dump just under the limit", {{"QXF-minidump.dmp", noise(atLimit - 1)}}, mb, {}},
         {"a dump exactly at the limit", {{"QXF-minidump.dmp", noise(atLimit)}}, mb, {}},
         {"one byte over it", {{"QXF-minidump.dmp", noise(atLimit + 1)}}, mb, {"QXF-minidump.dmp"}},
         {"at the limit without a log", {{"QXF-1.log", "x"}, {"QXF-minidump.dmp", noise(atLimit)}}, mb, {"QXF-1.log"}},
