@@ -1,9 +1,11 @@
 #include "app/crash_report.h"
 
-#include "logging/log_line.h"
+#include "archive/archive_limit.h"
 #include "archive/report_archive.h"
+#include "logging/log_line.h"
 #include "pellicor/product_config.h"
 #include "pellicor/logging.h"
+#include "platform/files.h"
 
 const std::string crashSubjectPrefix = "QXF feedback: Issue Report from user with license ";
 const std::string crashBodyIntro = "Please, describe the issue here, thank you.\n\n\n\n";
@@ -47,6 +49,23 @@ std::string makeCrashBody()
     return crashBodyIntro + crashThanksText;
 }
 
+std::string makeLeftOutNote(const std::vector<LeftOutFile>& leftOut, std::uint64_t limit)
+{
+    if (leftOut.empty())
+        return {};
+    std::string note = "\nLeft out of the attached archive to keep this mail within " + std::to_string(limit / megabyte)
+                       + " MB, the size that most mail services accept:\n";
+    for (const LeftOutFile& file : leftOut) {
+        // Tenths of a megabyte, rounded half up.
+        const std::uint64_t tenths = (file.size + megabyte / 20) / (megabyte / 10);
+        note += "    " + file.name + " (" + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB)\n";
+    }
+    std::string directory;
+    if (!platform::currentDirectory(directory))
+        directory = "the current directory";
+    return note + "They are still in " + directory + ".\n";
+}
+
 void fillCrashReport(ReportRequest& request)
 {
     logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Crash mode entered\n");
@@ -56,5 +75,6 @@ void fillCrashReport(ReportRequest& request)
     request.subject = makeCrashSubject(userName);
     request.body = makeCrashBody();
     request.attachZip = reportArchivePath();
-    buildReportArchive(request.attachZip);
+    const std::uint64_t limit = archiveLimit();
+    request.body += makeLeftOutNote(buildReportArchive(request.attachZip, limit), limit);
 }

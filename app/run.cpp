@@ -8,6 +8,7 @@
 
 #include "app/crash_report.h"
 #include "app/issue_definition_reader.h"
+#include "archive/archive_limit.h"
 #include "delivery/mailto.h"
 #include "delivery/mapi_mailer.h"
 #include "logging/log_line.h"
@@ -82,6 +83,25 @@ std::string getReportArgument(int argc, char* argv[])
     return argv[1];
 }
 
+namespace {
+
+// The host built this archive: it is handed over as it is, but the log
+// says why a mail service may refuse it.
+void warnOfALargeAttachment(const std::string& path)
+{
+    std::error_code ec;
+    const std::uintmax_t size = path.empty() ? 0 : std::filesystem::file_size(std::filesystem::u8path(path), ec);
+    if (ec || size == 0)
+        return;
+    const std::uint64_t limit = archiveLimit();
+    if (limit == 0 || size <= limit)
+        return;
+    logLine(Logger::MODULE_MAIN, Logger::levelWarn, "Attachment ", path, " is ", size,
+            " bytes, more than the mail size limit of ", limit, " bytes; it is handed over as it is\n");
+}
+
+} // namespace
+
 void fillReportRequest(const std::string& argument, ReportRequest& request)
 {
     if (argument == "--crash") {
@@ -90,6 +110,7 @@ void fillReportRequest(const std::string& argument, ReportRequest& request)
     }
     IssueDefinitionReader reader;
     reader.read(argument, request);
+    warnOfALargeAttachment(request.attachZip);
 }
 
 void sendReport(std::string argument, const ShowArchive& showArchive)

@@ -12,6 +12,8 @@ namespace {
 struct DeflatingSource {
     zip_source_t* file;
     int level;
+    std::uint64_t stopAbove;
+    std::uint64_t handed = 0;
     zip_error_t error;
     std::unique_ptr<ParallelDeflate> deflate;
     std::atomic<bool> fileFailed{false};
@@ -19,7 +21,8 @@ struct DeflatingSource {
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
 
-    DeflatingSource(zip_source_t* fileSource, int compressionLevel) : file(fileSource), level(compressionLevel)
+    DeflatingSource(zip_source_t* fileSource, int compressionLevel, std::uint64_t stopAt)
+        : file(fileSource), level(compressionLevel), stopAbove(stopAt)
     {
         zip_error_init(&error);
     }
@@ -44,6 +47,7 @@ struct DeflatingSource {
             return fail(zip_source_error(file));
         ended = false;
         fileFailed = false;
+        handed = 0;
         // Started while zip_close runs, so the workers inherit the signal
         // mask that holds back an end request until the archive is whole.
         deflate = std::make_unique<ParallelDeflate>(
@@ -64,6 +68,11 @@ struct DeflatingSource {
             if (fileFailed)
                 return fail(zip_source_error(file));
             zip_error_set(&error, ZIP_ER_MEMORY, 0);
+            return -1;
+        }
+        handed += static_cast<std::uint64_t>(got);
+        if (stopAbove != 0 && handed > stopAbove) {
+            zip_error_set(&error, ZIP_ER_CANCELLED, 0);
             return -1;
         }
         if (got == 0 && !ended) {
@@ -151,9 +160,9 @@ zip_int64_t deflatingCallback(void* state, void* data, zip_uint64_t length, zip_
 
 } // namespace
 
-zip_source_t* deflatingSource(zip_source_t* fileSource, int level, zip_error_t* error)
+zip_source_t* deflatingSource(zip_source_t* fileSource, int level, zip_error_t* error, std::uint64_t stopAbove)
 {
-    DeflatingSource* state = new (std::nothrow) DeflatingSource(fileSource, level);
+    DeflatingSource* state = new (std::nothrow) DeflatingSource(fileSource, level, stopAbove);
     if (state == nullptr) {
         zip_source_free(fileSource);
         zip_error_set(error, ZIP_ER_MEMORY, 0);

@@ -50,7 +50,8 @@ public:
     ProcessOutcome waitFor(std::chrono::milliseconds timeout);
 
 private:
-    friend StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error);
+    friend StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error,
+                                       const std::vector<std::string>& variables);
     ScopedHandle<StartedProcessTraits> process_;
 };
 
@@ -58,7 +59,10 @@ private:
 // element one argument and no shell in between, and returns at once with the
 // started program. An empty object, and the reason in error, when it cannot
 // be started (no such file, not executable, arguments not UTF-8 on Windows).
-StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error);
+// The program gets the caller's environment with each "NAME=value" of
+// variables set on top.
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error,
+                            const std::vector<std::string>& variables = {});
 
 // The caller's environment as "NAME=value" entries.
 std::vector<std::string> currentEnvironment();

@@ -187,7 +187,8 @@ ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
     return outcome;
 }
 
-StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error)
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error,
+                            const std::vector<std::string>& variables)
 {
     StartedProcess started;
     if (argv.empty() || argv[0].empty()) {
@@ -195,10 +196,22 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
         return started;
     }
     std::vector<char*> args = pointers(argv);
+    std::vector<std::string> environment;
+    if (!variables.empty())
+        environment = currentEnvironment();
+    for (const std::string& variable : variables) {
+        const std::string name = variable.substr(0, variable.find('=') + 1);
+        environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                         [&](const std::string& entry) { return entry.rfind(name, 0) == 0; }),
+                          environment.end());
+        environment.push_back(variable);
+    }
+    std::vector<char*> env = pointers(environment);
     pid_t pid = 0;
     // posix_spawn, not a shell: every argument arrives as it is, and a
     // program that cannot be run is reported here rather than by the child.
-    const int failure = ::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ);
+    const int failure =
+        ::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), variables.empty() ? environ : env.data());
     if (failure != 0) {
         error = "cannot start " + argv[0] + ": " + std::strerror(failure);
         return started;

@@ -167,7 +167,8 @@ ProcessOutcome StartedProcess::waitFor(std::chrono::milliseconds timeout)
     return outcome;
 }
 
-StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error)
+StartedProcess startProcess(const std::vector<std::string>& argv, std::string& error,
+                            const std::vector<std::string>& variables)
 {
     StartedProcess started;
     if (argv.empty() || argv[0].empty()) {
@@ -180,13 +181,32 @@ StartedProcess startProcess(const std::vector<std::string>& argv, std::string& e
         error = "cannot start " + argv[0] + ": its name or an argument is no UTF-8";
         return started;
     }
+    // Names of variables are the same in any case on Windows.
+    std::vector<std::wstring> environment;
+    if (!variables.empty()) {
+        for (const std::string& entry : currentEnvironment())
+            environment.push_back(toWide(entry));
+    }
+    for (const std::string& variable : variables) {
+        const std::wstring name = toWide(variable.substr(0, variable.find('=') + 1));
+        environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                         [&](const std::wstring& entry) {
+                                             return ::_wcsnicmp(entry.c_str(), name.c_str(), name.size()) == 0;
+                                         }),
+                          environment.end());
+        environment.push_back(toWide(variable));
+    }
+    std::wstring block;
+    for (const std::wstring& entry : environment)
+        block += entry + L'\0';
+    block += L'\0';
     // The wide call: names outside the ANSI code page reach the program
     // intact, and the program's path is taken as it is, never searched for.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), &wideCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
+    if (!::CreateProcessW(program.c_str(), &wideCommandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          variables.empty() ? nullptr : &block[0], nullptr, &startup, &process)) {
         error = "cannot start " + argv[0] + ": Windows error " + std::to_string(::GetLastError());
         return started;
     }

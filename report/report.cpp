@@ -75,14 +75,30 @@ bool writeIssueFile(const std::string& path, const IssueReport& report, std::str
     return true;
 }
 
-platform::StartedProcess launchPellicor(const std::string& program, const std::string& issueFile, std::string& error)
+platform::StartedProcess launchPellicor(const std::string& program, const std::string& issueFile,
+                                        const StartOptions& options, std::string& error)
 {
-    return platform::startProcess({program, issueFile}, error);
+    std::vector<std::string> variables;
+    if (options.archiveLimitMegabytes > 100000) {
+        error = "archive limit of " + std::to_string(options.archiveLimitMegabytes)
+                + " MB is above the largest, 100000 MB; Pellicor not started";
+        return {};
+    }
+    // Set for the program alone: the host's own environment stays as it is.
+    if (options.archiveLimitMegabytes >= 0)
+        variables.push_back("PELLICOR_ARCHIVE_LIMIT_MB=" + std::to_string(options.archiveLimitMegabytes));
+    return platform::startProcess({program, issueFile}, error, variables);
 }
 
 bool startPellicor(const std::string& program, const std::string& issueFile, std::string& error)
 {
-    return static_cast<bool>(launchPellicor(program, issueFile, error));
+    return startPellicor(program, issueFile, StartOptions{}, error);
+}
+
+bool startPellicor(const std::string& program, const std::string& issueFile, const StartOptions& options,
+                   std::string& error)
+{
+    return static_cast<bool>(launchPellicor(program, issueFile, options, error));
 }
 
 } // namespace pellicor

@@ -71,7 +71,8 @@ done
 printf '#!/bin/sh\necho pellicor-show-mail.desktop\n' >"$scratch/stand-in/xdg-mime"
 chmod +x "$scratch/stand-in/xdg-mime"
 mapfile -t desktop_env < <(scripts/stand-in/make-desktop "$scratch/desktop" "$scratch/stand-in/claws-mail")
-run_env=(env "PATH=$scratch/stand-in:$PATH" "${desktop_env[@]}")
+# The archive's limit is each run's own, never the caller's.
+run_env=(env -u PELLICOR_ARCHIVE_LIMIT_MB "PATH=$scratch/stand-in:$PATH" "${desktop_env[@]}")
 
 # --- helpers -----------------------------------------------------------------
 
@@ -86,6 +87,8 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { sort -g | tail -n1; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f×", (b > 0 ? a / b : 0) }'; }
 mb() { awk -v b="$1" 'BEGIN { printf "%.1f MB", b / 1048576 }'; }
+# Megabytes as the mail size limit counts them, 1,000,000 bytes.
+mail_mb() { awk -v b="$1" 'BEGIN { printf "%.2f MB (%d bytes)", b / 1000000, b }'; }
 kb_to_mb() { awk -v k="$1" 'BEGIN { printf "%.1f MB", k / 1024 }'; }
 verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN {
     ok = (op == "<=" ? v <= t : op == "<" ? v < t : v >= t); printf "%s", (ok ? "held" : "MISSED") }'; }
@@ -140,7 +143,8 @@ for size in $sizes; do
 <?xml version="1.0"?>
 <ORVAPlus><Environment><UserName>bench</UserName></Environment><Internet><SupportEmail>support@example.com</SupportEmail></Internet></ORVAPlus>
 EOF2
-    for side in "${thread_counts[@]}" zip 7z; do : >"$scratch/runs-$side"; done
+    for side in "${thread_counts[@]}" zip 7z default fit; do : >"$scratch/runs-$side"; done
+    fit_mb=100
     # Every side runs once a round, in the same order, so a busy spell of
     # the machine falls on all of them; the load at each start is kept.
     for ((round = 1; round <= rounds; round++)); do
@@ -148,9 +152,28 @@ EOF2
         for threads in "${thread_counts[@]}"; do
             rm -rf "$dir/report.zip" "$scratch/desktop/cache"
             l=$(load)
-            (cd "$dir" && timed "$scratch/runs-$threads" "${run_env[@]}" "PELLICOR_ARCHIVE_THREADS=$threads" "$bin/pellicor" --crash)
+            (cd "$dir" && timed "$scratch/runs-$threads" "${run_env[@]}" PELLICOR_ARCHIVE_LIMIT_MB=0 \
+                "PELLICOR_ARCHIVE_THREADS=$threads" "$bin/pellicor" --crash)
             sed -i "\$s/\$/ $l/" "$scratch/runs-$threads"
             cp "$dir/report.zip" "$scratch/report-$threads.zip"
+        done
+        # The mail size limit on all threads: the default, and one the whole
+        # archive fits (100 MB, or more for a set that needs it), which must
+        # cost what no limit costs.
+        if ((round == 1)); then
+            fit_mb=$((($(stat -c %s "$scratch/report-$cores_here.zip") + 999999) / 1000000))
+            ((fit_mb < 100)) && fit_mb=100
+        fi
+        for side in default fit; do
+            limit=()
+            [ "$side" = fit ] && limit=("PELLICOR_ARCHIVE_LIMIT_MB=$fit_mb")
+            rm -rf "$dir/report.zip" "$scratch/desktop/cache"
+            l=$(load)
+            (cd "$dir" && timed "$scratch/runs-$side" "${run_env[@]}" "${limit[@]}" \
+                "PELLICOR_ARCHIVE_THREADS=$cores_here" "$bin/pellicor" --crash)
+            sed -i "\$s/\$/ $l/" "$scratch/runs-$side"
+            cp "$dir/report.zip" "$scratch/report-$side.zip"
+            cp "$dir/Pellicor.log" "$scratch/log-$side"
         done
         rm -f "$scratch/peer.zip"
         l=$(load)
@@ -171,6 +194,8 @@ EOF2
     /usr/bin/python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).testzip() is not None)' "$dir/report.zip" ||
         { log "report.zip of ${size} MB fails Python's zipfile"; exit 1; }
     [ "$(unzip -Z1 "$dir/report.zip" | tr '\n' ' ')" = "${names[*]} " ] || { log "report.zip of ${size} MB lacks entries"; exit 1; }
+    cmp -s "$scratch/report-fit.zip" "$dir/report.zip" || { log "report.zip within $fit_mb MB differs from no limit"; exit 1; }
+    unzip -tq "$scratch/report-default.zip" >/dev/null || { log "report.zip within the default limit fails unzip -t"; exit 1; }
 
     figure() { cut -d' ' -f"$2" "$scratch/runs-$1" | median; }
     zip_s=$(figure zip 1)
@@ -198,8 +223,24 @@ EOF2
     row "crash archive, ${size} MB: archive size" "$(mb "$ours_bytes")" \
         "$(mb "$zip_bytes") zip; $(mb "$(stat -c %s "$scratch/peer7.zip")") 7-Zip" \
         "$size_ratio" "≤ 1.03× — $(verdict "${size_ratio%×}" '<=' 1.03)"
+    # What the default limit keeps: the entries in their order, the files
+    # the log says were left out.
+    limited_bytes=$(stat -c %s "$scratch/report-default.zip")
+    kept=$(unzip -Z1 "$scratch/report-default.zip" | wc -l)
+    left_out=$(sed -n 's/.*\[MAIN:WARN\] File \([^ ]*\) left out of .*/\1/p' "$scratch/log-default" | paste -sd, - | sed 's/,/, /g')
+    row "crash archive, ${size} MB, default mail size limit: what goes in, archive size" \
+        "$kept of 8 files, left out: ${left_out:-none}; $(mail_mb "$limited_bytes")" "8 of 8; $(mail_mb "$ours_bytes"), no limit" \
+        "$(ratio "$limited_bytes" "$ours_bytes")" "≤ 14,000,000 bytes — $(verdict "$limited_bytes" '<=' 14000000)"
+    row "crash archive, ${size} MB, default mail size limit, $cores_here thread(s): wall time to the hand-off, median of $rounds (processor time; load at the starts)" \
+        "$(figure default 1) s ($(figure default 3) s; $(cut -d' ' -f4 "$scratch/runs-default" | span))" \
+        "${ours_s} s ($(figure "$cores_here" 3) s) no limit" "$(ratio "$(figure default 1)" "$ours_s")" "for comparison"
+    fit_ratio=$(ratio "$(figure fit 1)" "$ours_s")
+    row "crash archive, ${size} MB, limit of $fit_mb MB that the set fits, $cores_here thread(s): wall time, median of $rounds (processor time; load at the starts)" \
+        "$(figure fit 1) s ($(figure fit 3) s; $(cut -d' ' -f4 "$scratch/runs-fit" | span))" \
+        "${ours_s} s ($(figure "$cores_here" 3) s) no limit, the same archive" "$fit_ratio ($(ratio "$(figure fit 3)" "$(figure "$cores_here" 3)"))" \
+        "≤ 1.05× — $(verdict "${fit_ratio%×}" '<=' 1.05)"
     ours_kb=0
-    for threads in "${thread_counts[@]}"; do
+    for threads in "${thread_counts[@]}" default fit; do
         kb=$(cut -d' ' -f2 "$scratch/runs-$threads" | maximum)
         ((kb > ours_kb)) && ours_kb=$kb
     done
@@ -211,7 +252,7 @@ EOF2
     read -r floor_s level6_s < <(cd "$dir" && "$bin/deflate_alone" "${names[@]}")
     row "crash archive, ${size} MB: zlib alone on one thread, no archive (Pellicor's levels / level 6)" "${floor_s} s" "${level6_s} s" \
         "$(ratio "$floor_s" "$level6_s")" "the floor under one thread"
-    rm -rf "$dir" "$scratch"/peer*.zip "$scratch"/report-*.zip "$scratch/desktop/cache"
+    rm -rf "$dir" "$scratch"/peer*.zip "$scratch"/report-*.zip "$scratch"/log-* "$scratch/desktop/cache"
 done
 
 # --- report mode: a whole run to the hand-off against /bin/true -----------------
@@ -271,6 +312,10 @@ row "configuration: load + 1,000 typed reads, 1 MB ORVAPlus.xml" "$(printf '%.2f
 
 log "libzip: one more open/add/close as entries accumulate"
 growth=$(cd "$scratch" && TMPDIR=$scratch "$bin/archive_bench" --benchmark_filter='AddOneFileToArchive' 2>/dev/null)
+log "the archive in-process under a mail size limit"
+# Interleaved and repeated: the three limits differ by less than a busy spell.
+limits=$(cd "$scratch" && TMPDIR=$scratch "$bin/archive_bench" --benchmark_filter='ArchiveWithinLimit' \
+    --benchmark_repetitions=3 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>/dev/null)
 
 # --- the table -------------------------------------------------------------------
 
@@ -288,4 +333,10 @@ echo "libzip's cost of one more cycle (a 64 KiB log) with entries of 8 MiB minid
 echo
 echo '```'
 grep -E '^AddOneFileToArchive' <<<"$growth" || true
+echo '```'
+echo
+echo "The archive of a made-up 100 MiB crash in-process, under no limit, one it fits, and the default:"
+echo
+echo '```'
+grep -E '^ArchiveWithinLimit.*_median' <<<"$limits" || true
 echo '```'

@@ -128,3 +128,21 @@ TEST_F(RunCrashTest, ReadsNoIssueFile)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), "QXF feedback: Issue Report from user with license None");
 }
+
+TEST_F(RunCrashTest, SaysInTheMailWhatItLeftOutToStayWithinTheLimit)
+{
+    sandbox.setEnvironment("PELLICOR_ARCHIVE_LIMIT_MB", "1");
+    // Each deflates to more than the limit alone; sizes that round half up.
+    writeFile(sandbox.workFile("QXF-minidump.dmp"), halfEntropyText(2950000, 1));
+    writeFile(sandbox.workFile("QXF-prev.minidump.dmp"), halfEntropyText(2449999, 2));
+    writeFile(sandbox.workFile("QXF-0.log"), "current log\n");
+    RunResult result = sandbox.run({"--crash"});
+    EXPECT_EQ(result.exitCode, 0);
+
+    EXPECT_EQ(recordedField(handed(), "message.lpszNoteText"),
+              body + "\nLeft out of the attached archive to keep this mail within 1 MB, the size that most mail services accept:\n"
+                     "    QXF-minidump.dmp (3.0 MB)\n    QXF-prev.minidump.dmp (2.4 MB)\nThey are still in "
+                  + sandbox.workDir() + ".\n");
+    EXPECT_EQ(zipEntries(sandbox.workFile("report.zip")), (ZipEntries{{"QXF-0.log", "current log\n"}}));
+    EXPECT_EQ(mainLines(result).size(), 6u) << result.rawLog;  // one warning a file left out
+}

@@ -12,7 +12,9 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include "archive/archive_limit.h"
 #include "archive/parallel_deflate.h"
+#include "platform/process.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
@@ -289,4 +291,90 @@ TEST_F(ReportArchiveTest, LogsWhenTheArchiveCannotBeOpened)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "Zip could not open file ARCHIVE, error: " + std::to_string(ZIP_ER_NOZIP) + "\n");
     EXPECT_EQ(readFile(archive()), "not a zip at all");
+}
+
+// Limit 1 MB; random bytes are stored, so an entry takes its file, 76 bytes
+// and its name twice, and the archive 22 bytes more.
+TEST_F(ReportArchiveTest, KeepsTheMostImportantFilesThatFitWithinTheLimit)
+{
+    const auto noise = [](std::size_t size) {
+        std::string bytes(size, '\0');
+        std::generate(bytes.begin(), bytes.end(), std::mt19937(static_cast<unsigned>(size)));
+        return bytes;
+    };
+    const std::uint64_t mb = 1000000, atLimit = mb - 22 - 76 - 2 * 16;
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, std::string>> files;
+        std::uint64_t limit;
+        Lines leftOut;
+    } rows[] = {
+        {"a dump just under the limit", {{"QXF-minidump.dmp", noise(atLimit - 1)}}, mb, {}},
+        {"a dump exactly at the limit", {{"QXF-minidump.dmp", noise(atLimit)}}, mb, {}},
+        {"one byte over it", {{"QXF-minidump.dmp", noise(atLimit + 1)}}, mb, {"QXF-minidump.dmp"}},
+        {"at the limit without a log", {{"QXF-1.log", "x"}, {"QXF-minidump.dmp", noise(atLimit)}}, mb, {"QXF-1.log"}},
+        {"a stored dump over it alone", {{"QXF-1.log", "x"}, {"QXF-minidump.dmp", noise(mb + 1)}}, mb, {"QXF-minidump.dmp"}},
+        {"a dump deflated past it alone", {{"QXF-0.log", "y"}, {"QXF-minidump.dmp", halfEntropyText(3 * mb, 1)}}, mb,
+         {"QXF-minidump.dmp"}},
+        {"the previous dump goes first",
+         {{"QXF-0.log", halfEntropyText(mb / 2, 2)}, {"QXF-minidump.dmp", noise(mb / 2)}, {"QXF-prev.minidump.dmp", noise(mb / 4)}},
+         mb, {"QXF-prev.minidump.dmp"}},
+        {"the current dump before the logs, and no log for a file that cannot go",
+         {{"QXF-0.log", noise(mb / 2)}, {"QXF-2.log", "z"}, {"QXF-prev.0.log", noise(mb / 2)},
+          {"QXF-minidump.dmp", noise(3 * mb / 5)}, {"QXF-prev.minidump.dmp", noise(mb / 4)}},
+         mb, {"QXF-0.log", "QXF-prev.0.log"}},
+        {"no limit", {{"QXF-minidump.dmp", noise(mb + 1)}, {"QXF-prev.minidump.dmp", noise(mb)}}, 0, {}},
+    };
+    for (const auto& row : rows) {
+        for (const std::string& name : allEight)
+            std::filesystem::remove(name);
+        ZipEntries kept;
+        for (const auto& [name, bytes] : row.files) {
+            writeFile(name, bytes);
+            if (std::find(row.leftOut.begin(), row.leftOut.end(), name) == row.leftOut.end())
+                kept.emplace_back(name, bytes);
+        }
+        buildReportArchive(archive());
+        const std::string unlimited = testing_support::fileExists(archive()) ? readFile(archive()) : "";
+        LogCapture::instance().clear();
+
+        const std::vector<LeftOutFile> leftOut = buildReportArchive(archive(), row.limit);
+        Lines expected, names;
+        for (const std::string& name : allEight)
+            expected.push_back(testing_support::fileExists(name) ? "Adding " + name + " to ARCHIVE\n"
+                                                                 : "File " + name + " not found, not adding to ARCHIVE\n");
+        for (const LeftOutFile& file : leftOut) {
+            names.push_back(file.name);
+            EXPECT_EQ(file.size, std::filesystem::file_size(file.name)) << row.what;
+            expected.push_back("File " + file.name + " left out of ARCHIVE: the archive would pass the mail size limit of "
+                               + std::to_string(row.limit) + " bytes\n");
+        }
+        EXPECT_EQ(names, row.leftOut) << row.what;
+        EXPECT_EQ(logged(), expected) << row.what;
+        const bool packed = testing_support::fileExists(archive());
+        // Nothing half-written is left beside the files.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), row.files.size() + packed) << row.what;
+        if (!packed && kept.empty())
+            continue;
+        EXPECT_TRUE(zipEntries(archive()) == kept) << row.what;
+        EXPECT_LE(readFile(archive()).size(), row.limit == 0 ? ~0ull : row.limit) << row.what;
+        EXPECT_TRUE(!row.leftOut.empty() || readFile(archive()) == unlimited) << row.what;
+    }
+}
+
+TEST_F(ReportArchiveTest, TakesItsLimitInWholeMegabytesFromTheEnvironment)
+{
+    // The default, 14000000, only for a value ignored with a warning.
+    const std::uint64_t ignored = 14000000;
+    const std::pair<const char*, std::uint64_t> values[] = {
+        {"0", 0}, {"1", 1000000}, {"0025", 25000000}, {"100000", 100000000000}, {"100001", ignored}, {"-1", ignored},
+        {"1.5", ignored}, {" 5", ignored}, {"5x", ignored}, {"0x10", ignored}, {"99999999999999999999", ignored}};
+    for (const auto& [value, bytes] : values) {
+        ASSERT_TRUE(platform::setEnvironmentVariable(archiveLimitVariable, value));
+        LogCapture::instance().clear();
+        EXPECT_EQ(archiveLimit(), bytes) << value;
+        EXPECT_EQ(logged(), bytes != ignored ? Lines{} : Lines{"Ignoring PELLICOR_ARCHIVE_LIMIT_MB=\"" + std::string(value)
+            + "\": not a whole number of megabytes from 0 to 100000; the archive stays within 14000000 bytes\n"}) << value;
+    }
+    platform::setEnvironmentVariable(archiveLimitVariable, "14");
 }

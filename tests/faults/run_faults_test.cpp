@@ -235,6 +235,8 @@ TEST_F(RunFaults, SigtermWhileTheArchiveIsWrittenLeavesNoHalfWrittenFile)
     useFakeProvider();
     // Deflated on four threads, which must hold back the signal as well.
     sandbox.setEnvironment("PELLICOR_ARCHIVE_THREADS", "4");
+    // Long enough to be caught while written, and so more than the mail limit.
+    sandbox.setEnvironment("PELLICOR_ARCHIVE_LIMIT_MB", "0");
     const std::string dump = halfEntropyText(32 << 20, 5);
     writeFile(sandbox.workFile("QXF-minidump.dmp"), dump);
 

@@ -135,8 +135,11 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
 
     std::string error;
     const std::string subject = "Tom & Jerry <3 \"quoted\" 'too' $HOME `id` ; |";
-    ASSERT_TRUE(pellicor::writeIssueFile("issue file.xml", {"support@example.com", subject, "x", ""}, error));
-    platform::StartedProcess pellicor = pellicor::launchPellicor(sandbox.commandLine({})[0], "issue file.xml", error);
+    // The host's own archive, above the limit the host passes: attached as it is.
+    writeFile("host.zip", std::string(1000001, 'z'));
+    ASSERT_TRUE(pellicor::writeIssueFile("issue file.xml", {"support@example.com", subject, "x", "host.zip"}, error));
+    platform::StartedProcess pellicor =
+        pellicor::launchPellicor(sandbox.commandLine({})[0], "issue file.xml", pellicor::StartOptions{1}, error);
     ASSERT_TRUE(pellicor) << error;
     const platform::ProcessOutcome outcome = pellicor.waitFor(std::chrono::seconds(60));
     inWorkDir.reset();
@@ -149,4 +152,9 @@ TEST(StartPellicor, StartsTheProgramOnTheIssueFileWithoutWaitingForIt)
     const FakeMapiRecord mail = parseFakeMapiRecord(readFile(sandbox.workFile("mapi.txt")));
     EXPECT_EQ(recordedField(mail, "message.lpszSubject"), subject) << result.rawLog;
     EXPECT_EQ(recordedField(mail, "recip.lpszAddress"), "SMTP:support@example.com");
+    EXPECT_EQ(recordedField(mail, "file.lpszPathName"), "host.zip");
+    EXPECT_EQ(result.log.at(1), " [MAIN:WARN] Attachment host.zip is 1000001 bytes, more than the mail size limit of "
+                                "1000000 bytes; it is handed over as it is") << result.rawLog;
+    EXPECT_FALSE(pellicor::startPellicor("pellicor", "issue.xml", pellicor::StartOptions{100001}, error));
+    EXPECT_EQ(error, "archive limit of 100001 MB is above the largest, 100000 MB; Pellicor not started");
 }

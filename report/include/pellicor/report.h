@@ -59,4 +59,20 @@ bool writeIssueFile(const std::string& path, const IssueReport& report, std::str
 /// On POSIX a background thread reaps the program when it ends.
 bool startPellicor(const std::string& program, const std::string& issueFile, std::string& error);
 
+/// What a host may tell the Pellicor it starts, beyond the issue file.
+struct StartOptions {
+    /// The largest `report.zip` a crash-mode run builds, in whole megabytes
+    /// of 1,000,000 bytes, from 0 (no limit) to 100000: the least important
+    /// diagnostic files are left out to keep within it, and the mail says so.
+    /// In report mode a larger AttachZip is attached as it is, with a warning
+    /// in the log. Negative: Pellicor's own, 14 MB, or what the
+    /// caller's environment sets in PELLICOR_ARCHIVE_LIMIT_MB.
+    long archiveLimitMegabytes = -1;
+};
+
+/// startPellicor() with options; false, with the reason in error, also for
+/// an archive limit above 100000.
+bool startPellicor(const std::string& program, const std::string& issueFile, const StartOptions& options,
+                   std::string& error);
+
 } // namespace pellicor
