@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <memory>
 #include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -130,6 +135,36 @@ std::vector<std::string> currentEnvironment()
 bool setEnvironmentVariable(const std::string& name, const std::string& value)
 {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+std::vector<std::intptr_t> processesNamed(const std::string& name)
+{
+    std::vector<std::intptr_t> ids;
+    std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
+    if (!proc)
+        return ids;
+    const std::string shown = name.substr(0, 15);
+    while (const dirent* entry = ::readdir(proc.get())) {
+        char* end = nullptr;
+        const long id = std::strtol(entry->d_name, &end, 10);
+        struct stat info {};
+        const std::string dir = std::string("/proc/") + entry->d_name;
+        if (*end != '\0' || id <= 0 || ::stat(dir.c_str(), &info) != 0 || info.st_uid != ::getuid())
+            continue;
+        std::string comm;
+        if (std::getline(std::ifstream(dir + "/comm"), comm) && comm == shown && processIsAlive(id))
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+bool processIsAlive(std::intptr_t id)
+{
+    // "PID (name) STATE ...": the name may hold blanks and parentheses.
+    std::string stat;
+    std::getline(std::ifstream("/proc/" + std::to_string(id) + "/stat"), stat);
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X';
 }
 
 std::size_t longestArgument()
