@@ -4,8 +4,9 @@
 # is missing and asks nothing.
 #
 #   scripts/install-deps.sh         build, test and package
-#   scripts/install-deps.sh --e2e   also a real mail client (Thunderbird) and
-#                                   a headless display (Xvfb) for the e2e tests
+#   scripts/install-deps.sh --e2e   also the real mail clients (Thunderbird,
+#                                   Claws Mail, Sylpheed, Evolution), a headless
+#                                   display (Xvfb) and xdotool for the e2e tests
 set -euo pipefail
 
 packages=(
@@ -17,7 +18,7 @@ packages=(
 
 case ${1:-} in
     "") ;;
-    --e2e) packages+=(thunderbird xvfb dbus-daemon) ;;
+    --e2e) packages+=(thunderbird claws-mail sylpheed evolution xvfb dbus-daemon xdotool python3) ;;
     *) echo "usage: $(basename "$0") [--e2e]" >&2; exit 2 ;;
 esac
 
