@@ -96,10 +96,10 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
 }
 
 // Claws Mail and Sylpheed hand a second start's request to their running
-// instance as one line of at most 8191 bytes: "compose_attach " and the URL
-// without "mailto:". Sylpheed cuts a longer line short unseen; Claws Mail
-// 4.1 crashes on it.
-constexpr std::size_t instanceLineUriLimit = 8191 - 15 + 7;
+// instance as one line: "compose_attach " and the URL without "mailto:".
+// Sylpheed cuts a line over 8191 bytes short unseen; Claws Mail 4.1 crashes
+// on one over 8188.
+constexpr std::size_t instanceLineUriLimit = 8188 - 15 + 7;
 
 // The recipients go in the address part, where none can pass for an option
 // of the client. A body too long for `longest` bytes, a client's limit for

@@ -74,6 +74,20 @@ struct ComposeWindow {
     std::vector<Attachment> attachments;
 };
 
+std::string xmlText(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 class ThunderbirdCompose : public ::testing::Test {
 protected:
     static void SetUpTestSuite()

@@ -114,20 +114,6 @@ void ProgramSandbox::readLog(RunResult& result) const
     }
 }
 
-std::string xmlText(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 bool isFailureStatus(int exitCode)
 {
     // -1 from main: 255 where statuses are one byte, all bits set where they are 32.

@@ -58,9 +58,6 @@ private:
     std::vector<std::pair<std::string, std::string>> environment_;
 };
 
-// text with the characters XML gives a meaning escaped.
-std::string xmlText(const std::string& text);
-
 // True when a program's exit status is the one of main() returning -1.
 bool isFailureStatus(int exitCode);
 
