@@ -304,7 +304,8 @@ TEST_F(XdgMapiProvider, HandsALongBodyWholeToAClientThatReadsItFromAFile)
         EXPECT_EQ(staged().at(0), (std::pair<std::string, std::string>{"body.txt", mail.body})) << client.id;
     }
     // Sylpheed's running instance reads one line, which Claws Mail's survives to 8188 bytes.
-    for (const auto& [client, longest] : {std::pair{evolution, platform::longestArgument()}, std::pair{sylpheed, 8180ul}}) {
+    for (const auto& [client, longest] :
+         {std::pair{evolution, platform::longestArgument()}, std::pair{sylpheed, std::size_t{8180}}}) {
         fs::remove_all(desktop.cache);
         use(client);
         ASSERT_EQ(send(), SUCCESS_SUCCESS) << client.id;
@@ -407,8 +408,8 @@ TEST_F(XdgMapiProvider, FailsWhenTheRunningInstanceHandedTheMailDiesOnIt)
     for (const auto& [handOff, expected] : {std::pair{std::string("exit 0"), SUCCESS_SUCCESS},
                                             std::pair{"kill $(cat '" + pidFile + "'); exit 0", MAPI_E_FAILURE}}) {
         use(sylpheed, handOff);
-        EXPECT_EQ(sendMailToDesktopClient(mail.fill(zip), MAPI_DIALOG, {std::chrono::seconds(10), std::chrono::milliseconds(300)}),
-                  expected) << handOff;
+        const ClientWaits waits{std::chrono::seconds(10), std::chrono::milliseconds(300)};
+        EXPECT_EQ(sendMailToDesktopClient(mail.fill(zip), MAPI_DIALOG, waits), expected) << handOff;
         // The first mail's archive; the lost one's is taken back.
         EXPECT_EQ(staged().size(), 1u);
     }
