@@ -14,8 +14,7 @@ const Known programs[] = {
     {"thunderbird", MailClientKind::Thunderbird}, {"icedove", MailClientKind::Thunderbird},
     {"betterbird", MailClientKind::Thunderbird},  {"evolution", MailClientKind::Evolution},
     {"kmail", MailClientKind::KMail},             {"claws-mail", MailClientKind::ClawsMail},
-    // Claws Mail began as a fork of Sylpheed and keeps its command line.
-    {"sylpheed", MailClientKind::ClawsMail},
+    {"sylpheed", MailClientKind::Sylpheed},
 };
 
 const Known flatpaks[] = {
@@ -143,6 +142,7 @@ MailClient identifyMailClient(const DesktopEntry& entry)
         }
     } else {
         kind = lookUp(programs, name);
+        client.program = name;
     }
     if (!cache.empty()) {
         const std::string home = homeDirectory();

@@ -6,9 +6,8 @@
 
 #include "mapi_provider/desktop_entry.h"
 
-// The mail clients whose command lines take an attachment, each in its own
-// form; ClawsMail stands for Sylpheed too, whose command line it kept.
-enum class MailClientKind { Unknown, Thunderbird, Evolution, KMail, ClawsMail };
+// The mail clients whose command lines take an attachment, each in its own form.
+enum class MailClientKind { Unknown, Thunderbird, Evolution, KMail, ClawsMail, Sylpheed };
 
 // How to start the client a desktop entry names.
 struct MailClient {
@@ -21,6 +20,9 @@ struct MailClient {
     // the cache directory it sees at the same path. Empty for a client that
     // reads what the user can.
     std::string sandboxCache;
+    // The name its running instance shows, which a second start hands the
+    // mail to; empty for a sandboxed one, whose instance we cannot tell.
+    std::string program;
 };
 
 // Recognises the client by its program, Flatpak application id or snap name;

@@ -8,7 +8,7 @@ PELLICOR_EXPORT MapiULong PELLICOR_STDCALL MAPISendMail(MapiHandle, std::uintptr
                                                        MapiULong flFlags, MapiULong)
 {
     try {
-        return sendMailToDesktopClient(lpMessage, flFlags, std::chrono::seconds(10));
+        return sendMailToDesktopClient(lpMessage, flFlags, {std::chrono::seconds(10), std::chrono::seconds(2)});
     } catch (...) {
         // Nothing may unwind into a C caller.
         return MAPI_E_FAILURE;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "mail/mailto_field.h"
@@ -94,11 +95,18 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return out;
 }
 
+// Claws Mail and Sylpheed hand a second start's request to their running
+// instance as one line: "compose_attach " and the URL without "mailto:".
+// Sylpheed cuts a line over 8191 bytes short unseen; Claws Mail 4.1 crashes
+// on one over 8188.
+constexpr std::size_t instanceLineUriLimit = 8188 - 15 + 7;
+
 // The recipients go in the address part, where none can pass for an option
-// of the client. A body too long for one argument of a client that reads
-// it from its command line only is cut between whole characters and ends
-// with a line saying how much is missing; the attachment still goes along.
-std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>& attachments)
+// of the client. A body too long for `longest` bytes, a client's limit for
+// the URL, is cut between whole characters and ends with a line saying how
+// much is missing; the attachment still goes along.
+std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>& attachments, const std::string& body,
+                      std::size_t longest)
 {
     std::vector<std::string> recipients;
     for (const std::string& recipient : recipientsOf(message))
@@ -110,7 +118,7 @@ std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>
             fields.emplace_back(name, uriField(value));
     };
     addField("subject", text(message.lpszSubject));
-    addField("body", text(message.lpszNoteText));
+    addField("body", body);
     for (const std::string& attachment : attachments)
         addField("attach", attachment);
 
@@ -124,15 +132,13 @@ std::string mailtoUri(const MapiMessage& message, const std::vector<std::string>
         return uri;
     };
     std::string uri = uriOf();
-    if (platform::fitsOneArgument(uri))
+    if (uri.size() <= longest)
         return uri;
     const auto bodyField = std::find_if(fields.begin(), fields.end(),
                                         [](const auto& field) { return field.first == "body"; });
     if (bodyField == fields.end())
         return uri;
     std::string& value = bodyField->second;
-    const std::string body = text(message.lpszNoteText);
-    const std::size_t longest = platform::longestArgument();
     const std::size_t rest = uri.size() - value.size();
     // The fitter escapes as a mailto: field does; the quotes it keeps grow
     // by two bytes each here, so the room shrinks by what overshot.
@@ -314,6 +320,27 @@ std::vector<std::string> kmailArguments(const MapiMessage& message, const std::v
     return args;
 }
 
+// Claws Mail inserts the body from a file, whole; it reads a body from
+// --compose-from-file too, but turns that into the same one-line URL.
+// Sylpheed takes the body only in the URL, kept within its instance's line.
+// Empty when even recipients and subject leave no room.
+std::vector<std::string> clawsArguments(MailClientKind kind, const MapiMessage& message,
+                                        const std::vector<std::string>& files, Outbox& outbox)
+{
+    const std::string body = text(message.lpszNoteText);
+    const std::string file = kind == MailClientKind::ClawsMail && !body.empty() ? stagedBody(outbox, body) : "";
+    const std::string uri = mailtoUri(message, {}, file.empty() ? body : "", instanceLineUriLimit);
+    if (uri.size() > instanceLineUriLimit)
+        return {};
+    std::vector<std::string> args{"--compose", uri};
+    if (!file.empty())
+        args.insert(args.end(), {"--insert", file});
+    if (!files.empty())
+        args.push_back("--attach");
+    args.insert(args.end(), files.begin(), files.end());
+    return args;
+}
+
 std::vector<std::string> clientArguments(MailClientKind kind, const MapiMessage& message,
                                          const std::vector<std::string>& files, Outbox& outbox)
 {
@@ -324,23 +351,35 @@ std::vector<std::string> clientArguments(MailClientKind kind, const MapiMessage&
         return kmailArguments(message, files, outbox);
     case MailClientKind::Evolution:
         // Evolution's own help: mailto:...&attach=/home/user/file
-        return {mailtoUri(message, files)};
-    case MailClientKind::ClawsMail: {
-        std::vector<std::string> args{"--compose", mailtoUri(message, {})};
-        if (!files.empty())
-            args.push_back("--attach");
-        args.insert(args.end(), files.begin(), files.end());
-        return args;
-    }
+        return {mailtoUri(message, files, text(message.lpszNoteText), platform::longestArgument())};
+    case MailClientKind::ClawsMail:
+    case MailClientKind::Sylpheed:
+        return clawsArguments(kind, message, files, outbox);
     case MailClientKind::Unknown:
         break;
     }
     return {};
 }
 
+// An instance that dies on the request it was handed dies at once; one that
+// took the mail is still there after a while. True with no instance at all.
+bool instanceSurvives(const std::vector<std::intptr_t>& instances, std::chrono::milliseconds watch)
+{
+    if (instances.empty())
+        return true;
+    const auto anyAlive = [&] { return std::any_of(instances.begin(), instances.end(), platform::processIsAlive); };
+    const auto until = std::chrono::steady_clock::now() + watch;
+    while (anyAlive()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 } // namespace
 
-MapiULong sendMailToDesktopClient(const MapiMessage* message, MapiULong flags, std::chrono::milliseconds wait)
+MapiULong sendMailToDesktopClient(const MapiMessage* message, MapiULong flags, ClientWaits waits)
 {
     // A compose window can only show the mail, never send it unseen.
     if (message == nullptr || (flags & MAPI_DIALOG) == 0)
@@ -375,12 +414,18 @@ MapiULong sendMailToDesktopClient(const MapiMessage* message, MapiULong flags, s
     }
 
     const std::vector<std::string> args = clientArguments(client.kind, *message, files, outbox);
+    if (args.empty())
+        return MAPI_E_TEXT_TOO_LARGE;
     for (const std::string& arg : args) {
         if (!platform::fitsOneArgument(arg))
             return MAPI_E_TEXT_TOO_LARGE;
     }
 
-    const platform::ProcessOutcome outcome = platform::runProcess(commandWith(client, args), wait);
+    // A start that finds the client running hands it the mail and ends at
+    // once, exit status 0 whatever the instance then does with it.
+    const std::vector<std::intptr_t> instances =
+        client.program.empty() ? std::vector<std::intptr_t>{} : platform::processesNamed(client.program);
+    const platform::ProcessOutcome outcome = platform::runProcess(commandWith(client, args), waits.start);
     switch (outcome.status) {
     case platform::ProcessOutcome::NotStarted:
         return MAPI_E_FAILURE;
@@ -391,7 +436,7 @@ MapiULong sendMailToDesktopClient(const MapiMessage* message, MapiULong flags, s
     case platform::ProcessOutcome::Exited:
         break;
     }
-    if (outcome.exitCode != 0)
+    if (outcome.exitCode != 0 || !instanceSurvives(instances, waits.handOff))
         return MAPI_E_FAILURE;
     outbox.keep();
     return SUCCESS_SUCCESS;

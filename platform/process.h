@@ -71,6 +71,13 @@ std::vector<std::string> currentEnvironment();
 // starts inherit; false when the system refuses.
 bool setEnvironmentVariable(const std::string& name, const std::string& value);
 
+// The processes of this user and of this HOME whose name, as the system
+// shows it (at most its first 15 bytes on Linux), is name's; empty where the
+// system does not say.
+std::vector<std::intptr_t> processesNamed(const std::string& name);
+// Whether that process is still alive; an ended one not yet reaped is not.
+bool processIsAlive(std::intptr_t id);
+
 // What separates the directories of PATH.
 extern const char pathListSeparator;
 

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
 #include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -115,6 +119,55 @@ std::vector<std::string> currentEnvironment()
 bool setEnvironmentVariable(const std::string& name, const std::string& value)
 {
     return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+namespace {
+
+// The HOME a process started with; empty when it had none or it cannot be read.
+std::string homeOf(const std::string& processDirectory)
+{
+    std::ifstream environment(processDirectory + "/environ", std::ios::binary);
+    for (std::string entry; std::getline(environment, entry, '\0');) {
+        if (entry.rfind("HOME=", 0) == 0)
+            return entry.substr(5);
+    }
+    return {};
+}
+
+} // namespace
+
+std::vector<std::intptr_t> processesNamed(const std::string& name)
+{
+    std::vector<std::intptr_t> ids;
+    const ScopedPointer<DIR, &::closedir> proc(::opendir("/proc"));
+    if (!proc)
+        return ids;
+    const std::string shown = name.substr(0, 15);
+    const char* ownHome = std::getenv("HOME");
+    const std::string home = ownHome != nullptr ? ownHome : "";
+    while (const dirent* entry = ::readdir(proc.get())) {
+        char* end = nullptr;
+        const long id = std::strtol(entry->d_name, &end, 10);
+        struct stat info {};
+        const std::string dir = std::string("/proc/") + entry->d_name;
+        if (*end != '\0' || id <= 0 || ::stat(dir.c_str(), &info) != 0 || info.st_uid != ::getuid())
+            continue;
+        std::string comm;
+        // A client hands its mail to the instance of its own profile, which lives in the same home.
+        if (std::getline(std::ifstream(dir + "/comm"), comm) && comm == shown && homeOf(dir) == home
+            && processIsAlive(id))
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+bool processIsAlive(std::intptr_t id)
+{
+    // "PID (name) STATE ...": the name may hold blanks and parentheses.
+    std::string stat;
+    std::getline(std::ifstream("/proc/" + std::to_string(id) + "/stat"), stat);
+    const auto close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' && stat[close + 2] != 'X';
 }
 
 std::size_t longestArgument()

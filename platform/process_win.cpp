@@ -80,6 +80,17 @@ HANDLE openInherited(const std::string& path, bool forWriting)
 
 const char pathListSeparator = ';';
 
+// The provider that watches a client's running instance exists only on Linux.
+std::vector<std::intptr_t> processesNamed(const std::string&)
+{
+    return {};
+}
+
+bool processIsAlive(std::intptr_t)
+{
+    return false;
+}
+
 std::size_t longestArgument()
 {
     // CreateProcess takes a command line of at most 32,767 UTF-16 units, its NUL included.

@@ -4,10 +4,11 @@
 # is missing and asks nothing.
 #
 #   scripts/install-deps.sh         build, test and package
-#   scripts/install-deps.sh --e2e   also a real mail client (Thunderbird), a
-#                                   real file manager (Thunar) with the
-#                                   accessibility bus that shows what it shows,
-#                                   and a headless display (Xvfb) for the e2e tests
+#   scripts/install-deps.sh --e2e   also the real mail clients (Thunderbird,
+#                                   Claws Mail, Sylpheed, Evolution), a real
+#                                   file manager (Thunar) with the accessibility
+#                                   bus that shows what it shows, a headless
+#                                   display (Xvfb) and xdotool for the e2e tests
 set -euo pipefail
 
 packages=(
@@ -20,7 +21,7 @@ packages=(
 
 case ${1:-} in
     "") ;;
-    --e2e) packages+=(thunderbird xvfb thunar at-spi2-core python3-pyatspi) ;;
+    --e2e) packages+=(thunderbird claws-mail sylpheed evolution thunar xvfb xdotool at-spi2-core python3-pyatspi python3) ;;
     *) echo "usage: $(basename "$0") [--e2e]" >&2; exit 2 ;;
 esac
 

@@ -91,7 +91,7 @@ TEST(MailClient, KnowsTheClientsThatTakeAnAttachmentByProgramFlatpakOrSnap)
          {"kmail", "-qwindowtitle", "KMail", "--icon", "kmail", "/k.desktop", "ARGS"},
          ""},
         {{"claws-mail"}, MailClientKind::ClawsMail, {"claws-mail", "ARGS"}, ""},
-        {{"sylpheed", "--x=%%%d", "%f", "%F"}, MailClientKind::ClawsMail, {"sylpheed", "--x=%", "ARGS"}, ""},
+        {{"sylpheed", "--x=%%%d", "%f", "%F"}, MailClientKind::Sylpheed, {"sylpheed", "--x=%", "ARGS"}, ""},
         {{"/usr/bin/flatpak", "run", "--branch=stable", "net.thunderbird.Thunderbird", "@@u", "%u", "@@"},
          MailClientKind::Thunderbird,
          {"/usr/bin/flatpak", "run", "--branch=stable", "net.thunderbird.Thunderbird", "ARGS"},
