@@ -153,6 +153,9 @@ faults=(
 "V2|app/run.cpp|s/    if (mailer.send(request))/    if (mailer.send(request) ? (offerArchiveByHand(request, showArchive), true) : false)/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|archive shown although MAPI took the mail"
 "V3|app/run.cpp|s/std::string(wanted) == \"0\"/std::string(wanted) == \"off\"/|RunRevealTest.NeverWhenTheClientTookItOrThereIsNothingToShow|PELLICOR_REVEAL_ARCHIVE=0 ignored"
 "V4|platform/file_manager_posix.cpp|s/    const std::string folder = file.parent_path().string();/    return FileShown::NotShown;\\n&/|RunRevealTest.ShowsTheArchiveSelectedOrElseItsFolder|no xdg-open on the folder when no file manager takes it"
+"K1|mapi_provider/xdg_mapi_provider.cpp|s/kind == MailClientKind::ClawsMail \&\& !body.empty()/kind == MailClientKind::Sylpheed \&\& !body.empty()/|XdgMapiProvider.HandsEachKnownClientTheMailAndTheArchiveInTheFormItTakes|Claws Mail's body back in the URL its running instance dies on, Sylpheed handed --insert"
+"K3|mapi_provider/xdg_mapi_provider.cpp|s/    while (anyAlive()) {/    while (anyAlive() or true) {/|XdgMapiProvider.FailsWhenTheRunningInstanceHandedTheMailDiesOnIt|a running instance that dies on the mail taken for success"
+"K4|mapi_provider/mail_client.cpp|s/{\"sylpheed\", MailClientKind::Sylpheed}/{\"sylpheed\", MailClientKind::ClawsMail}/|XdgMapiProvider.HandsEachKnownClientTheMailAndTheArchiveInTheFormItTakes|Sylpheed handed Claws Mail's --insert"
 )
 
 list_only=0

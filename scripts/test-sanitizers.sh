@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 scripts/build.sh asan
-ctest --preset asan -j "$(nproc)"
+ctest --preset asan -j "$(nproc)" -LE e2e
 
 scripts/build.sh tsan
-ctest --preset tsan -j "$(nproc)"
+ctest --preset tsan -j "$(nproc)" -LE e2e
 
 runs=${PELLICOR_FUZZ_RUNS:-4000}
 log=$(mktemp)

@@ -204,7 +204,10 @@ def check_case(desktop, pellicor, work, name, long_body, archive_gone):
     with open(work + "/Pellicor.log", encoding="utf-8", errors="replace") as f:
         log = f.read()
     expected_line = "[MAIN:ERROR] MAPI report attachment not found" if archive_gone else "[MAIN:INFO] MAPI report sent"
-    if run.returncode != 0 or expected_line not in log.split("\n")[1]:
+    # The line after the one that names the desktop's mail client, which must be this one.
+    lines = log.split("\n")
+    if (run.returncode != 0 or not lines[1].endswith("Mail client offered by the desktop: " + desktop.desktop_file)
+            or expected_line not in lines[2]):
         return ["exit status %d, log:\n%s" % (run.returncode, log)]
     message = desktop.save_draft(SUBJECT)
     if isinstance(message, str):
