@@ -83,6 +83,32 @@ enum class Added { Yes, No, TooLarge };
 
 // One open, add and close; with a limit, an entry that would pass it alone
 // is given up as soon as that is known, and leaves the archive as it was.
+// The archive opened for one cycle; empty, and said in the log, when it cannot be.
+ZipPtr openArchive(const std::string& archivePath, int flags)
+{
+    int error = 0;
+    ZipPtr archive(zip_open(archivePath.c_str(), flags, &error));
+    if (!archive || error != 0) {
+        logLine(Logger::MODULE_MAIN, Logger::levelError, "Zip could not open file ", archivePath, ", error: ", error,
+                "\n");
+        return {};
+    }
+    return archive;
+}
+
+// Ends a cycle. libzip writes the whole archive anew to a temporary file and
+// renames it only on success, so a failed close leaves the archive as it was
+// (and open here, for its error); an end request arriving meanwhile waits
+// until the rename is done, so no half-written file is left beside it.
+bool closeArchive(ZipPtr& archive)
+{
+    const platform::DeferredTermination wholeFile;
+    if (zip_close(archive.get()) != 0)
+        return false;
+    archive.release();
+    return true;
+}
+
 Added addFile(const std::string& archivePath, const std::string& filePath, const std::string& entryName,
               std::uint64_t limit)
 {
@@ -97,13 +123,9 @@ Added addFile(const std::string& archivePath, const std::string& filePath, const
     }
     logLine(Logger::MODULE_MAIN, Logger::levelInfo, "Adding ", filePath, " to ", archivePath, "\n");
 
-    int error = 0;
-    ZipPtr archive(zip_open(archivePath.c_str(), ZIP_CREATE, &error));
-    if (!archive || error != 0) {
-        logLine(Logger::MODULE_MAIN, Logger::levelError, "Zip could not open file ", archivePath, ", error: ", error,
-                "\n");
+    ZipPtr archive = openArchive(archivePath, ZIP_CREATE);
+    if (!archive)
         return Added::No;
-    }
 
     const std::string& name = entryName.empty() ? filePath : entryName;
     // libzip's own default is deflate at its best level, on one thread:
@@ -133,16 +155,9 @@ Added addFile(const std::string& archivePath, const std::string& filePath, const
     // A deflated entry keeps libzip's default method, which takes the
     // source's own: libzip then neither inflates nor deflates it again.
 
-    // libzip writes the whole archive anew to a temporary file and renames
-    // it: an end request arriving meanwhile waits until the rename is done,
-    // so no half-written file is left beside the archive.
-    const platform::DeferredTermination wholeFile;
-    if (zip_close(archive.get()) == 0) {
-        archive.release();
+    if (closeArchive(archive))
         return index < 0 ? Added::No : Added::Yes;
-    }
-    // libzip writes to a temporary file and renames it only on success:
-    // the entries of earlier files stay as they were.
+    // The entries of earlier files stay as they were.
     if (zip_error_code_zip(zip_get_error(archive.get())) == ZIP_ER_CANCELLED)
         return Added::TooLarge;
     logLine(Logger::MODULE_MAIN, Logger::levelError, "zip_close failed on ", archivePath, "\n");
@@ -194,23 +209,16 @@ constexpr std::uint64_t endRecordBytes = 22;
 // that stay as they are, without deflating them again.
 bool keepOnly(const std::string& archivePath, const std::vector<std::string>& keep)
 {
-    int error = 0;
-    ZipPtr archive(zip_open(archivePath.c_str(), 0, &error));
-    if (!archive) {
-        logLine(Logger::MODULE_MAIN, Logger::levelError, "Zip could not open file ", archivePath, ", error: ", error,
-                "\n");
+    ZipPtr archive = openArchive(archivePath, 0);
+    if (!archive)
         return false;
-    }
     for (zip_int64_t i = 0; i < zip_get_num_entries(archive.get(), 0); ++i) {
         const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(i), 0);
         if (name == nullptr || std::find(keep.begin(), keep.end(), name) == keep.end())
             zip_delete(archive.get(), static_cast<zip_uint64_t>(i));
     }
-    const platform::DeferredTermination wholeFile;
-    if (zip_close(archive.get()) == 0) {
-        archive.release();
+    if (closeArchive(archive))
         return true;
-    }
     logLine(Logger::MODULE_MAIN, Logger::levelError, "zip_close failed on ", archivePath, "\n");
     return false;
 }
