@@ -24,14 +24,6 @@ const std::string finished = " [MAIN:INFO] Pellicor finished.";
 const std::string umlaut = "\xC3\xBC";
 const std::size_t umlautEscaped = 6;
 
-std::string repeated(const std::string& text, std::size_t times)
-{
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i)
-        out += text;
-    return out;
-}
-
 class RunLongBodyTest : public ::testing::Test {
 protected:
     void SetUp() override

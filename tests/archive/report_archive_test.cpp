@@ -113,16 +113,12 @@ struct Packed {
 std::map<std::string, Packed> packing(const std::string& archivePath)
 {
     std::map<std::string, Packed> result;
-    int error = 0;
-    zip_t* archive = zip_open(archivePath.c_str(), ZIP_RDONLY, &error);
-    if (archive == nullptr)
-        return result;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+    const ZipArchive archive = openZip(archivePath);
+    for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive.get(), 0); ++i) {
         zip_stat_t stat;
-        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) == 0)
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) == 0)
             result[stat.name] = {stat.comp_method, stat.comp_size};
     }
-    zip_discard(archive);
     return result;
 }
 
@@ -213,12 +209,8 @@ TEST_F(ReportArchiveTest, IsTheSameByteForByteOnAnyNumberOfThreads)
         single = readFile(archive());
     }
     EXPECT_EQ(zipEntries(archive()), expected);
-    int error = 0;
-    zip_t* packed = zip_open(archive().c_str(), ZIP_RDONLY, &error);
-    ASSERT_NE(packed, nullptr);
     zip_stat_t entry;
-    ASSERT_EQ(zip_stat(packed, "QXF-minidump.dmp", 0, &entry), 0);
-    zip_discard(packed);
+    ASSERT_EQ(zip_stat(openZip(archive()).get(), "QXF-minidump.dmp", 0, &entry), 0);
     EXPECT_LE(std::abs(static_cast<long long>(entry.mtime) - static_cast<long long>(file.st_mtime)), 2);
     for (const unsigned threads : {2u, 3u, 8u}) {
         const FixedThreads several(threads);
@@ -249,9 +241,7 @@ TEST_F(ReportArchiveTest, ABadFileCostsOnlyItself)
     }
     EXPECT_EQ(lines[2], "Adding QXF-2.log to ARCHIVE\n");
     // Nothing half-written is left beside the archive.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::u8path(dir.path())),
-                            std::filesystem::directory_iterator()),
-              4);
+    EXPECT_EQ(filesIn(dir.path()).size(), 4u);
 }
 
 TEST_F(ReportArchiveTest, AnEntryAlreadyInTheArchiveIsNotReplaced)
@@ -297,11 +287,7 @@ TEST_F(ReportArchiveTest, LogsWhenTheArchiveCannotBeOpened)
 // and its name twice, and the archive 22 bytes more.
 TEST_F(ReportArchiveTest, KeepsTheMostImportantFilesThatFitWithinTheLimit)
 {
-    const auto noise = [](std::size_t size) {
-        std::string bytes(size, '\0');
-        std::generate(bytes.begin(), bytes.end(), std::mt19937(static_cast<unsigned>(size)));
-        return bytes;
-    };
+    const auto noise = [](std::size_t size) { return randomBytes(size, static_cast<unsigned>(size)); };
     const std::uint64_t mb = 1000000, atLimit = mb - 22 - 76 - 2 * 16;
     const struct {
         const char* what;
@@ -353,7 +339,7 @@ TEST_F(ReportArchiveTest, KeepsTheMostImportantFilesThatFitWithinTheLimit)
         EXPECT_EQ(logged(), expected) << row.what;
         const bool packed = testing_support::fileExists(archive());
         // Nothing half-written is left beside the files.
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), row.files.size() + packed) << row.what;
+        EXPECT_EQ(filesIn(".").size(), row.files.size() + packed) << row.what;
         if (!packed && kept.empty())
             continue;
         EXPECT_TRUE(zipEntries(archive()) == kept) << row.what;

@@ -1,29 +1,12 @@
 #include "delivery/mailto.h"
 
-#include <cctype>
-
 #include <gtest/gtest.h>
 
 #include "mail/mailto_fit.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
-
-// A standard percent-decoder, as a mail client applies it to each field.
-std::string percentDecode(const std::string& text)
-{
-    std::string out;
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
-            && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 ReportRequest crashReport(const std::string& attachZip)
 {
@@ -106,7 +89,7 @@ TEST(MailtoEscape, EveryOtherByteDecodesBackToItself)
             continue;
         const std::string field = std::string("x") + static_cast<char>(c) + "y";
         const std::string escaped = escapeMailtoUrl(field);
-        EXPECT_EQ(percentDecode(escaped), field) << "byte " << c;
+        EXPECT_EQ(testing_support::percentDecoded(escaped), field) << "byte " << c;
         // Nothing left that a URL parser would read as structure.
         EXPECT_EQ(escaped.find_first_of(" \"&?#=+,<>\\\r\n"), std::string::npos) << "byte " << c;
     }

@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
-#include <random>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,41 +19,11 @@
 #include "archive/deflating_source.h"
 #include "archive/parallel_deflate.h"
 #include "archive/report_archive.h"
-#include "pellicor/logging.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
 
 using namespace testing_support;
-
-namespace {
-
-// Runs an action when a given line is logged: the line "Adding FILE to
-// ARCHIVE" comes between the check that the file is there and its packing.
-class OnLogLine : public Logger::IWriter {
-public:
-    static OnLogLine& instance()
-    {
-        static OnLogLine* writer = [] {
-            auto* w = new OnLogLine;
-            Logger::getInstance()->addWriter(w);
-            return w;
-        }();
-        return *writer;
-    }
-    void write(Logger&, const std::string& message, int, int) override
-    {
-        if (action && message.rfind(prefix, 0) == 0)
-            action();
-    }
-    std::string prefix;
-    std::function<void()> action;
-};
-
-struct ZipDiscard {
-    void operator()(zip_t* archive) const noexcept { zip_discard(archive); }
-};
-
-} // namespace
 
 TEST(ArchiveFaults, AFileDeletedBetweenTheCheckAndTheAddIsPackedAsItWasChecked)
 {
@@ -65,12 +33,10 @@ TEST(ArchiveFaults, AFileDeletedBetweenTheCheckAndTheAddIsPackedAsItWasChecked)
     const std::string second = halfEntropyText(1 << 20, 5);
     writeFile("QXF-1.log", second);
     writeFile("QXF-2.log", "third");
-    OnLogLine& hook = OnLogLine::instance();
-    hook.prefix = "Adding QXF-1.log to ";
-    hook.action = [] { std::filesystem::remove("QXF-1.log"); };
-
+    // "Adding FILE to ARCHIVE" comes between the check that the file is there and its packing.
+    LogCapture::instance().onMessage("Adding QXF-1.log to ", [] { std::filesystem::remove("QXF-1.log"); });
     buildReportArchive(dir.file("report.zip"));
-    hook.action = nullptr;
+    LogCapture::instance().onMessage("", nullptr);
 
     EXPECT_FALSE(testing_support::fileExists("QXF-1.log"));
     EXPECT_EQ(zipEntries(dir.file("report.zip")),
@@ -89,15 +55,13 @@ TEST(ArchiveFaults, AFileThatCannotBeReadCostsOnlyItself)
     ASSERT_EQ(::chmod("QXF-1.log", 0), 0);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
 
-    OnLogLine& hook = OnLogLine::instance();
-    hook.prefix = "File QXF-1.log not found";
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
         bool toldWhy = false;
-        hook.action = [&toldWhy] { toldWhy = true; };
+        LogCapture::instance().onMessage("File QXF-1.log not found", [&toldWhy] { toldWhy = true; });
         // Relative paths: the directory above may be closed to this user.
         buildReportArchive("report.zip");
         ::_exit(toldWhy ? 0 : 4);
@@ -138,8 +102,7 @@ TEST(ArchiveFaults, AFileThatChangesWhileItIsDeflatedGivesAWholeEntryOfWhatWasRe
         const std::string path = dir.file("QXF-minidump.dmp");
         writeFile(path, original);
         setArchiveThreads(4);
-        int error = 0;
-        std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(dir.file("report.zip").c_str(), ZIP_CREATE, &error));
+        ZipArchive archive = openZip(dir.file("report.zip"), ZIP_CREATE);
         ASSERT_TRUE(archive);
         // Open before the change, as the archive holds the file it checked.
         std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -178,9 +141,8 @@ TEST(ArchiveFaults, AMinidumpPastFourGibibytesIsPackedWithZip64)
     writeFile("QXF-prev.minidump.dmp", "after it");
     buildReportArchive(dir.file("report.zip"));
 
-    int error = 0;
-    std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(dir.file("report.zip").c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    ASSERT_TRUE(archive) << "libzip error " << error;
+    const ZipArchive archive = openZip(dir.file("report.zip"), ZIP_RDONLY | ZIP_CHECKCONS);
+    ASSERT_TRUE(archive);
     ASSERT_EQ(zip_get_num_entries(archive.get(), 0), 2);
     zip_stat_t stat;
     ASSERT_EQ(zip_stat_index(archive.get(), 0, 0, &stat), 0);

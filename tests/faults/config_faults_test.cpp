@@ -1,6 +1,5 @@
 // The configuration saved onto a disk that is full.
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -41,11 +40,7 @@ TEST(ConfigFaults, ASaveOntoAFullDiskLeavesTheOldFileAsItWas)
                             && message.find("No space left on device") != std::string::npos);
     EXPECT_TRUE(logged);
     // No temporary file is left to hold the space.
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"ORVAPlus.xml", "filler"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"ORVAPlus.xml", "filler"}));
 
     // Once there is room, the next save goes through, and keeps others
     // out of a file the host keeps them out of.

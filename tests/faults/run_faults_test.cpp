@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
-#include <random>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -34,24 +33,6 @@ const std::string issue =
     "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject></IssueReport>";
 const std::string configuration =
     "<ORVAPlus><Internet><SupportEmail>support@example.com</SupportEmail></Internet></ORVAPlus>";
-
-std::string randomBytes(std::size_t size)
-{
-    std::mt19937 generator(7);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
-
-Lines filesIn(const std::string& dir)
-{
-    Lines names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class RunFaults : public ::testing::Test {
 protected:
@@ -176,7 +157,7 @@ TEST_F(RunFaults, ADiskThatFillsWhileArchivingKeepsWhatWasPackedBefore)
     useFakeProvider();
     sandbox.setEnvironment("PELLICOR_ARCHIVE_THREADS", "4");
     // Each needs more room than the disk has left once the dump is on it.
-    const std::pair<const char*, std::string> dumps[] = {{"incompressible", randomBytes(600 * 1024)},
+    const std::pair<const char*, std::string> dumps[] = {{"incompressible", randomBytes(600 * 1024, 7)},
                                                          {"deflated", halfEntropyText(5 << 19, 5)}};
     for (const auto& [kind, dump] : dumps) {
         const std::string work = sandbox.workFile(std::string("small-disk-") + kind);

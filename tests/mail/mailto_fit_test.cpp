@@ -1,12 +1,13 @@
 #include "mail/mailto_fit.h"
 
-#include <cctype>
-
 #include <gtest/gtest.h>
 
 #include "mail/mailto_field.h"
 #include "tests/support/long_text.h"
+#include "tests/support/temp_dir.h"
 
+using testing_support::percentDecoded;
+using testing_support::repeated;
 using testing_support::sameLongText;
 
 namespace {
@@ -18,40 +19,12 @@ constexpr std::size_t windowsLimit = 31744;
 const std::string ask = "Please, attach the file /tmp/report 1.zip\n";
 const std::string note = "\n[Text shortened to fit a mailto: link; characters left out: ";
 
-// Decodes one field, failing the test on a % that starts no whole escape.
-std::string decodeField(const std::string& field)
-{
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '%') {
-            out += field[i];
-            continue;
-        }
-        if (i + 2 >= field.size() || !std::isxdigit(static_cast<unsigned char>(field[i + 1]))
-            || !std::isxdigit(static_cast<unsigned char>(field[i + 2]))) {
-            ADD_FAILURE() << "a broken escape at " << i;
-            return out;
-        }
-        out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
-        i += 2;
-    }
-    return out;
-}
-
 // A text as the mail client shows it: each line feed as CR LF.
 std::string shownAs(const std::string& text)
 {
     std::string out;
     for (char c : text)
         out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    return out;
-}
-
-std::string repeated(const std::string& character, std::size_t times)
-{
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i)
-        out += character;
     return out;
 }
 
@@ -99,7 +72,7 @@ TEST(MailtoFit, BodyJustUnderTheLimitStaysWholeAndJustOverIsCutAtACharacterWithT
             EXPECT_LE(cut.url.size(), limit);
             EXPECT_EQ(cut.subjectCharactersLeftOut, 0u);
             ASSERT_EQ(cut.url.rfind(head, 0), 0u);
-            const std::string body = decodeField(cut.url.substr(cut.url.find("&body=") + 6));
+            const std::string body = percentDecoded(cut.url.substr(cut.url.find("&body=") + 6));
             const std::string shown = "\r\n[Text shortened to fit a mailto: link; characters left out: "
                                       + std::to_string(cut.bodyCharactersLeftOut) + "]";
             ASSERT_GT(body.size(), shown.size());
@@ -134,7 +107,7 @@ TEST(MailtoFit, CountsBrokenUtf8ByteByByteAndKeepsCrLfTogether)
     const std::size_t noteLength = escapeMailtoUrl(note + "107]").size();
     // "%80" "%E6%9D" "a" "%0D%0A": room for three characters, not half a line break.
     const FittedField cut = fitMailtoBody(body, 0, noteLength + 3 + 6 + 1 + 5);
-    EXPECT_EQ(decodeField(cut.escaped), std::string("\x80\xE6\x9D") + "a" + shownAs(note) + "104]");
+    EXPECT_EQ(percentDecoded(cut.escaped), std::string("\x80\xE6\x9D") + "a" + shownAs(note) + "104]");
     EXPECT_EQ(cut.charactersLeftOut, 104u);
 }
 
@@ -157,7 +130,7 @@ TEST(MailtoFit, CutsTheSubjectOnlyWhenItAloneOverrunsTheUrl)
     EXPECT_LE(cut.url.size(), windowsLimit);
     const std::size_t bodyAt = cut.url.find("&body=");
     ASSERT_NE(bodyAt, std::string::npos);
-    const std::string subject = decodeField(cut.url.substr(0, bodyAt).substr(("mailto:" + to + "?subject=").size()));
+    const std::string subject = percentDecoded(cut.url.substr(0, bodyAt).substr(("mailto:" + to + "?subject=").size()));
     const std::string subjectNote =
         " [shortened; characters left out: " + std::to_string(cut.subjectCharactersLeftOut) + "]";
     EXPECT_TRUE(sameLongText(subject, repeated("\xC3\xBC", windowsLimit - cut.subjectCharactersLeftOut) + subjectNote));
@@ -165,7 +138,7 @@ TEST(MailtoFit, CutsTheSubjectOnlyWhenItAloneOverrunsTheUrl)
     // What room the subject's cut leaves over goes to the body.
     EXPECT_GE(cut.bodyCharactersLeftOut, 50000u - 6);
     ASSERT_LE(cut.bodyCharactersLeftOut, 50000u);
-    EXPECT_TRUE(sameLongText(decodeField(cut.url.substr(bodyAt + 6)),
+    EXPECT_TRUE(sameLongText(percentDecoded(cut.url.substr(bodyAt + 6)),
                              shownAs(ask + repeated("y", 50000 - cut.bodyCharactersLeftOut) + note
                                      + std::to_string(cut.bodyCharactersLeftOut) + "]")));
 }

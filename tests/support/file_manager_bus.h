@@ -32,7 +32,4 @@ private:
     int pid_ = 0;
 };
 
-// A percent-encoded text decoded.
-std::string percentDecoded(const std::string& text);
-
 } // namespace testing_support

@@ -58,18 +58,4 @@ std::vector<std::string> FileManagerBus::calls() const
     return fileExists(dir_.file("calls")) ? splitLines(readFile(dir_.file("calls"))) : std::vector<std::string>();
 }
 
-std::string percentDecoded(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 } // namespace testing_support

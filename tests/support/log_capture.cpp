@@ -16,11 +16,19 @@ void LogCapture::write(Logger&, const std::string& message, int module, int leve
 {
     // Called under the logger's lock: no lock of our own is needed.
     lines_.push_back({module, level, message});
+    if (action_ && message.rfind(prefix_, 0) == 0)
+        action_();
 }
 
 void LogCapture::clear()
 {
     lines_.clear();
+}
+
+void LogCapture::onMessage(const std::string& prefix, std::function<void()> action)
+{
+    prefix_ = prefix;
+    action_ = std::move(action);
 }
 
 std::vector<LoggedLine> LogCapture::lines() const

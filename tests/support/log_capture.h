@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,16 @@ public:
     std::vector<LoggedLine> lines() const;
     // The messages alone, in order.
     std::vector<std::string> messages() const;
+    // Runs action, under the logger's lock, whenever a message that starts
+    // with prefix is logged: to act at the moment the code logs its step.
+    // An empty action ends it.
+    void onMessage(const std::string& prefix, std::function<void()> action);
 
 private:
     LogCapture() = default;
     std::vector<LoggedLine> lines_;
+    std::string prefix_;
+    std::function<void()> action_;
 };
 
 } // namespace testing_support

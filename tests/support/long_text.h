@@ -7,6 +7,14 @@
 
 namespace testing_support {
 
+inline std::string repeated(const std::string& text, std::size_t times)
+{
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 // Compares texts of hundreds of kilobytes, reporting the first difference
 // with a little context instead of a diff of the whole.
 inline ::testing::AssertionResult sameLongText(const std::string& actual, const std::string& expected)

@@ -46,7 +46,14 @@ bool fileExists(const std::string& path);
 // Letters of 4 bits' entropy each, the same for the same seed: data that
 // deflates to about half, so deflating it is real work in every block.
 std::string halfEntropyText(std::size_t size, unsigned seed);
+// Bytes of full entropy, the same for the same seed: data that does not deflate.
+std::string randomBytes(std::size_t size, unsigned seed);
 // The lines of a text, each without its line end.
 std::vector<std::string> splitLines(const std::string& text);
+// The names of what dir holds, sorted.
+std::vector<std::string> filesIn(const std::string& dir);
+// A percent-encoded text decoded as a mail client or a file manager decodes
+// it; a % that starts no escape of two hex digits stays as it is.
+std::string percentDecoded(const std::string& text);
 
 } // namespace testing_support

@@ -1,20 +1,20 @@
 #include "tests/support/zip_reader.h"
 
-#include <memory>
-
 #include <gtest/gtest.h>
-#include <zip.h>
 
 namespace testing_support {
 
+ZipArchive openZip(const std::string& path, int flags)
+{
+    int error = 0;
+    ZipArchive archive(zip_open(path.c_str(), flags, &error));
+    EXPECT_TRUE(archive) << path << ": libzip error " << error;
+    return archive;
+}
+
 ZipEntries zipEntries(const std::string& path)
 {
-    struct ZipDiscard {
-        void operator()(zip_t* z) const noexcept { zip_discard(z); }
-    };
-    int error = 0;
-    std::unique_ptr<zip_t, ZipDiscard> archive(zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    EXPECT_TRUE(archive) << path << ": libzip error " << error;
+    const ZipArchive archive = openZip(path, ZIP_RDONLY | ZIP_CHECKCONS);
     ZipEntries entries;
     if (!archive)
         return entries;

@@ -4,7 +4,17 @@
 #include <utility>
 #include <vector>
 
+#include <zip.h>
+
+#include "platform/scoped_handle.h"
+
 namespace testing_support {
+
+using ZipArchive = platform::ScopedPointer<zip_t, zip_discard>;
+
+// The archive at path opened with libzip's flags; empty, and a test failure,
+// when it cannot be.
+ZipArchive openZip(const std::string& path, int flags = ZIP_RDONLY);
 
 using ZipEntries = std::vector<std::pair<std::string, std::string>>;
 
