@@ -8,14 +8,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "mail/mailto_field.h"
 #include "platform/process.h"
 #include "tests/support/fake_mapi_record.h"
+#include "tests/support/mailto_recorder.h"
 #include "tests/support/program_run.h"
 #include "tests/support/zip_reader.h"
 
@@ -23,72 +22,6 @@ using namespace testing_support;
 using namespace std::chrono_literals;
 
 namespace {
-
-bool underWine()
-{
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-// Puts a program in Wine's Mailers slot for the object's life, then puts
-// back what was there.
-class MailersSlot {
-public:
-    explicit MailersSlot(const std::wstring& program)
-    {
-        if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-            key_ = nullptr;
-            return;
-        }
-        wchar_t previous[4096];
-        DWORD size = sizeof previous - sizeof(wchar_t);
-        DWORD type = 0;
-        if (::RegQueryValueExW(key_, L"Mailers", nullptr, &type, reinterpret_cast<BYTE*>(previous), &size)
-                == ERROR_SUCCESS
-            && type == REG_SZ) {
-            previous[size / sizeof(wchar_t)] = L'\0';
-            previous_ = previous;
-            hadPrevious_ = true;
-        }
-        set(program);
-    }
-    ~MailersSlot()
-    {
-        if (key_ == nullptr)
-            return;
-        if (hadPrevious_)
-            set(previous_);
-        else
-            ::RegDeleteValueW(key_, L"Mailers");
-        ::RegCloseKey(key_);
-    }
-    MailersSlot(const MailersSlot&) = delete;
-    MailersSlot& operator=(const MailersSlot&) = delete;
-
-    explicit operator bool() const { return key_ != nullptr; }
-
-private:
-    void set(const std::wstring& value)
-    {
-        ::RegSetValueExW(key_, L"Mailers", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-
-    HKEY key_ = nullptr;
-    std::wstring previous_;
-    bool hadPrevious_ = false;
-};
-
-// winebrowser starts the mailer and returns before it has run; the
-// recorder's file appears whole once it has.
-std::string waitForRecord(const std::string& path)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (!fileExists(path) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(50ms);
-    return readFile(path);
-}
 
 // The ids of the explorer.exe processes running now.
 std::set<DWORD> explorers()
@@ -152,24 +85,22 @@ TEST(WithoutManifest, KeepsNamesOutsideTheAnsiCodePageIntact)
 
 TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAscii)
 {
-    if (!underWine())
-        GTEST_SKIP() << "needs Wine's launcher, winebrowser";
+    if (!MailtoRecorder::unavailable().empty())
+        GTEST_SKIP() << MailtoRecorder::unavailable();
     ProgramSandbox sandbox;
     // A provider without the entry point: Wine's own mapi32 would take the mail itself.
     sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
-    std::remove(MAILTO_RECORD);
     writeFile(sandbox.workFile("ORVAPlus.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ORVAPlus>"
                                                 "<Environment><UserName>" + userName + "</UserName></Environment>"
                                                 "<Internet><SupportEmail>support@example.com</SupportEmail></Internet>"
                                                 "</ORVAPlus>\n");
     writeFile(sandbox.workFile("QXF-0.log"), "log");
 
-    const MailersSlot slot(L"" MAILTO_RECORDER);
-    ASSERT_TRUE(slot);
+    const MailtoRecorder recorder(sandbox);
     const RunResult result = sandbox.run({"--crash"});
     ASSERT_EQ(result.exitCode, 0) << result.rawLog;
     EXPECT_EQ(result.log.back(), " [MAIN:INFO] Pellicor finished.");
-    const std::string url = waitForRecord(MAILTO_RECORD);
+    const std::string url = recorder.url();
 
     // Commas percent-encoded (xdg-email would cut a field at a bare one),
     // every character outside ASCII as its UTF-8 bytes.
@@ -191,16 +122,15 @@ TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAsci
 // the user's choice when there is one, else the machine's.
 TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
 {
-    if (!underWine())
-        GTEST_SKIP() << "needs Wine, whose shell this checks";
+    if (!MailtoRecorder::unavailable().empty())
+        GTEST_SKIP() << MailtoRecorder::unavailable();
     ProgramSandbox sandbox;
     sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
     sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
     writeFile(sandbox.workFile("report.zip"), "PK");
     writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
                                              "<AttachZip>report.zip</AttachZip></IssueReport>");
-    std::remove(MAILTO_RECORD);
-    const MailersSlot slot(L"" MAILTO_RECORDER);
+    const MailtoRecorder recorder(sandbox);
     const std::set<DWORD> before = explorers();
     RunResult result = sandbox.run({"issue.xml"});
     // Wine's explorer stays open with the Unix stderr of the test, which the
@@ -218,7 +148,7 @@ TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
                               " [MAIN:INFO] Opened the folder of the archive report.zip without selecting it: "
                               "SHOpenFolderAndSelectItems opened the folder only (0x00000001)",
                               " [MAIN:INFO] Pellicor finished."}));
-    EXPECT_NE(waitForRecord(MAILTO_RECORD).find("report.zip"), std::string::npos);
+    EXPECT_NE(recorder.url().find("report.zip"), std::string::npos);
     EXPECT_EQ(result.mailClient, "Native Mail Client");
 
     sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "0");

@@ -14,6 +14,7 @@ public:
     // Why this system cannot record; empty when it can.
     static std::string unavailable();
 
+    // Starts with no URL recorded.
     explicit MailtoRecorder(ProgramSandbox& sandbox);
     // The URL the handler was handed, once it is there; empty when none came.
     std::string url() const;

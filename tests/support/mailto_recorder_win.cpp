@@ -24,6 +24,7 @@ MailtoRecorder::MailtoRecorder(ProgramSandbox&) : record_(MAILTO_RECORD)
     using namespace std::chrono_literals;
     platform::runProcess(
         {"reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Mailers", "/d", MAILTO_RECORDER, "/f"}, 60s);
+    clear();
 }
 
 std::string MailtoRecorder::url() const
