@@ -10,7 +10,6 @@
 #include "tests/support/zip_reader.h"
 
 using namespace testing_support;
-using Lines = std::vector<std::string>;
 
 namespace {
 
@@ -67,8 +66,8 @@ TEST_F(RunCrashTest, MailsTheLogsAndDumpsThatExistToSupport)
 
     RunResult result = sandbox.run({"--crash"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(mainLines(result), (Lines{" [MAIN:INFO] Pellicor started.", " [MAIN:INFO] Crash mode entered",
-                                        " [MAIN:INFO] MAPI report sent", " [MAIN:INFO] Pellicor finished."}));
+    EXPECT_EQ(mainLines(result),
+              (Lines{logStarted, " [MAIN:INFO] Crash mode entered", " [MAIN:INFO] MAPI report sent", logFinished}));
 
     const FakeMapiRecord mail = handed();
     EXPECT_EQ(recordedField(mail, "recip.lpszName"), "support@example.com");

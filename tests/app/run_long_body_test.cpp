@@ -18,9 +18,6 @@ namespace {
 // What every URL of these runs starts with, the ask for the archive included.
 const std::string head = "mailto:support@example.com?subject=Blank%20map&body=Please%2C%20attach%20the%20file%20"
                          "C:%5CMy%20Dir%5Creport.zip%0D%0A";
-// The last lines of a run that ends on the mailto route.
-const std::string fallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";
-const std::string finished = " [MAIN:INFO] Pellicor finished.";
 const std::string umlaut = "\xC3\xBC";
 const std::size_t umlautEscaped = 6;
 
@@ -37,11 +34,10 @@ protected:
         recorder = std::make_unique<MailtoRecorder>(sandbox);
     }
 
-    RunResult runWithBody(const std::string& xmlBody)
+    RunResult runWithBody(const std::string& body)
     {
         writeFile(sandbox.workFile("issue.xml"),
-                  "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject><Body>"
-                      + xmlBody + "</Body><AttachZip>C:\\My Dir\\report.zip</AttachZip></IssueReport>");
+                  issueXml("support@example.com", "Blank map", body, "C:\\My Dir\\report.zip"));
         recorder->clear();
         return sandbox.run({"issue.xml"});
     }
@@ -66,8 +62,8 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
 
     RunResult whole = runWithBody(repeated(umlaut, fitting));
     EXPECT_EQ(whole.exitCode, 0);
-    EXPECT_EQ(whole.log.back(), finished);
-    EXPECT_EQ(whole.log.end()[-2], fallback);
+    EXPECT_EQ(whole.log.back(), logFinished);
+    EXPECT_EQ(whole.log.end()[-2], logMailtoFallback);
     EXPECT_TRUE(sameLongText(recorder->url(), head + repeated("%C3%BC", fitting)));
 
     RunResult cut = runWithBody(repeated(umlaut, fitting + 1));
@@ -81,8 +77,7 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
     EXPECT_TRUE(sameLongText(url.substr(0, noteAt), head + repeated("%C3%BC", kept)));
     EXPECT_EQ(url.substr(noteAt), escapeMailtoUrl(shortenedBodyNote(fitting + 1 - kept)));
     ASSERT_GE(cut.log.size(), 3u);
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()), (Lines{fallback, shortenedLine(fitting + 1 - kept), finished}));
+    EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()), (Lines{logMailtoFallback, shortenedLine(fitting + 1 - kept), logFinished}));
 }
 
 TEST_F(RunLongBodyTest, MailsABodyFarLongerThanTheLimit)
@@ -90,10 +85,10 @@ TEST_F(RunLongBodyTest, MailsABodyFarLongerThanTheLimit)
     // 160 KB in characters that take 3 to 9 bytes each once escaped.
     std::string body;
     while (body.size() < 160 * 1024)
-        body += "Gr\xC3\xBC\xC3\x9F" "e aus \xE6\x9D\xB1\xE4\xBA\xAC: 100% &amp; \"mehr\"\n";
+        body += "Gr\xC3\xBC\xC3\x9F" "e aus \xE6\x9D\xB1\xE4\xBA\xAC: 100% & \"mehr\"\n";
     RunResult result = runWithBody(body);
     EXPECT_EQ(result.exitCode, 0) << result.rawLog;
-    EXPECT_EQ(result.log.back(), finished);
+    EXPECT_EQ(result.log.back(), logFinished);
     const std::string url = recorder->url();
     EXPECT_LE(url.size(), platform::maxShellUrlLength());
     EXPECT_EQ(url.rfind(head + "Gr%C3%BC%C3%9Fe%20aus%20%E6%9D%B1%E4%BA%AC:%20100%25%20%26%20%22mehr%22%0D%0A", 0), 0u);

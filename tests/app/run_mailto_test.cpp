@@ -4,28 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 
 #include "delivery/mailto.h"
 #include "tests/support/file_manager_bus.h"
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
-using Lines = std::vector<std::string>;
 
 namespace {
-
-const std::string started = " [MAIN:INFO] Pellicor started.";
-const std::string finished = " [MAIN:INFO] Pellicor finished.";
-const std::string fallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";
 
 class RunMailtoTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         writeFile(sandbox.workFile("issue.xml"),
-                  "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject>"
-                  "<Body>It&amp;s\nblank</Body><AttachZip>C:\\My Dir\\report.zip</AttachZip></IssueReport>");
+                  issueXml("support@example.com", "Blank map", "It&s\nblank", "C:\\My Dir\\report.zip"));
     }
 
     // An opener that keeps its arguments and ends with status, for a
@@ -52,7 +45,7 @@ TEST_F(RunMailtoTest, OpensOneUrlWhenThereIsNoProvider)
     sandbox.addStandIn("xdg-mime", "#!/bin/sh\n");
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, logMailtoFallback, logFinished}));
     // Before the mail goes out, as the desktop names its mail client.
     EXPECT_EQ(result.mailClient, "none");
     EXPECT_EQ(splitLines(result.rawLog).at(1).substr(20), " [MAIN:INFO] Mail client offered by the desktop: none");
@@ -68,8 +61,8 @@ TEST_F(RunMailtoTest, FallsBackWhenTheProviderFails)
         RunResult result = sandbox.run({"issue.xml"});
         EXPECT_EQ(result.exitCode, 0) << code;
         ASSERT_EQ(result.log.size(), 4u) << code;
-        EXPECT_EQ(result.log[2], fallback);
-        EXPECT_EQ(result.log[3], finished);
+        EXPECT_EQ(result.log[2], logMailtoFallback);
+        EXPECT_EQ(result.log[3], logFinished);
     }
     EXPECT_EQ(readFile(opened()), url + "\n" + url + "\n" + url + "\n" + url + "\n");
 }
@@ -80,13 +73,13 @@ TEST_F(RunMailtoTest, ProviderWithoutEntryPointCountsAsNone)
     sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, fallback, finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, logMailtoFallback, logFinished}));
 }
 
 TEST_F(RunMailtoTest, FailsWhenNeitherRouteTakesTheMail)
 {
-    const std::string text = "Could not open mail client to report!\n";
-    const Lines expected{started, fallback, " [MAIN:ERROR] Exception: Could not open mail client to report!", "",
+    const Lines expected{logStarted, logMailtoFallback,
+                         " [MAIN:ERROR] Exception: Could not open mail client to report!", "",
                          " [MAIN:ERROR] Error: Could not open mail client to report!"};
 
     addOpener(3);
@@ -134,19 +127,7 @@ protected:
 
     void writeIssue(const std::string& attachZip)
     {
-        writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
-                                                 "<AttachZip>" + attachZip + "</AttachZip></IssueReport>");
-    }
-
-    void serve(const FileManagerBus* bus)  // nullptr: no session bus at all
-    {
-        if (bus) {
-            bus->serve(sandbox);
-            return;
-        }
-        sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
-        sandbox.setEnvironment("DBUS_SESSION_BUS_ADDRESS", "");
-        sandbox.setEnvironment("XDG_RUNTIME_DIR", sandbox.workDir());
+        writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", attachZip));
     }
 
     std::string archive() const { return sandbox.workFile(folderName + "/report.zip"); }
@@ -178,7 +159,7 @@ void expectAskedToShow(const Lines& calls, const std::string& archive)
 TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
 {
     struct Row {
-        std::optional<FileManager> fileManager;  // none: no session bus at all
+        FileManager fileManager;
         int folderStatus;
         bool asked;
         std::string why;  // empty: no line, as it was shown selected
@@ -198,25 +179,22 @@ TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
                           "reply. Possible causes include: the remote application did not send a reply, the message "
                           "bus security policy blocked the reply, the reply timeout expired, or the network "
                           "connection was broken.)"},
-             Row{std::nullopt, 0, false, opened + "there is no session bus"},
-             Row{std::nullopt, 4, false,
+             Row{FileManager::NoBus, 0, false, opened + "there is no session bus"},
+             Row{FileManager::NoBus, 4, false,
                  " [MAIN:INFO] Could not show the archive " + folderName + "/report.zip in a file manager: there is "
                      "no session bus; xdg-open could not open " + folder + " (status 4)"}}) {
-        std::optional<FileManagerBus> bus;
-        if (row.fileManager)
-            bus.emplace(*row.fileManager);
-        serve(bus ? &*bus : nullptr);
+        const FileManagerBus bus(row.fileManager);
+        bus.serve(sandbox);
         addOpener(0, row.folderStatus);
         const RunResult result = sandbox.run({"issue.xml"});
         EXPECT_EQ(result.exitCode, 0) << row.why;
-        const Lines expected =
-            row.why.empty() ? Lines{started, fallback, finished} : Lines{started, fallback, row.why, finished};
+        const Lines expected = row.why.empty() ? Lines{logStarted, logMailtoFallback, logFinished}
+                                               : Lines{logStarted, logMailtoFallback, row.why, logFinished};
         EXPECT_EQ(result.log, expected);
-        if (row.asked) {
-            expectAskedToShow(bus->calls(), archive());
-        } else if (bus) {
-            EXPECT_EQ(bus->calls(), Lines{}) << row.why;
-        }
+        if (row.asked)
+            expectAskedToShow(bus.calls(), archive());
+        else
+            EXPECT_EQ(bus.calls(), Lines{}) << row.why;
         EXPECT_EQ(openedBesidesTheMail(), row.why.empty() ? Lines{} : Lines{folder}) << row.why;
     }
 }
@@ -224,7 +202,7 @@ TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
 TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMail)
 {
     FileManagerBus bus(FileManager::Answering);
-    serve(&bus);
+    bus.serve(sandbox);
     addOpener(3);
     EXPECT_TRUE(isFailureStatus(sandbox.run({"issue.xml"}).exitCode));
     expectAskedToShow(bus.calls(), archive());
@@ -233,7 +211,7 @@ TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMail)
 TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
 {
     FileManagerBus bus(FileManager::Answering);
-    serve(&bus);
+    bus.serve(sandbox);
     addOpener(0);
     struct Row {
         const char* reveal;
@@ -261,7 +239,7 @@ TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
 TEST_F(RunRevealTest, ShowsTheCrashArchiveWhenThereIsOne)
 {
     FileManagerBus bus(FileManager::Answering);
-    serve(&bus);
+    bus.serve(sandbox);
     addOpener(0);
     writeFile(sandbox.workFile("QXF-0.log"), "log");
     EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);

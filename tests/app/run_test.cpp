@@ -6,17 +6,13 @@
 #include "tests/support/program_run.h"
 
 using namespace testing_support;
-using Lines = std::vector<std::string>;
 
 namespace {
-
-const std::string started = " [MAIN:INFO] Pellicor started.";
-const std::string finished = " [MAIN:INFO] Pellicor finished.";
 
 // The three lines an error raised by the program leaves after the start.
 Lines failedWith(const std::string& text)
 {
-    return {started, " [MAIN:ERROR] Exception: " + text, " [MAIN:ERROR] Error: " + text};
+    return {logStarted, " [MAIN:ERROR] Exception: " + text, " [MAIN:ERROR] Error: " + text};
 }
 
 const char* const validIssue =
@@ -76,7 +72,7 @@ TEST_F(RunTest, EmptiesTheLogOfTheRunBefore)
 {
     writeFile(sandbox.workFile("Pellicor.log"), "an old run\n");
     RunResult result = sandbox.run({});
-    EXPECT_EQ(result.log.front(), started);
+    EXPECT_EQ(result.log.front(), logStarted);
     EXPECT_EQ(result.rawLog.find("an old run"), std::string::npos);
 }
 
@@ -88,7 +84,7 @@ TEST_F(RunTest, MailsThroughSimpleMapiWhenTheClientTakesIt)
 
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report sent", finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, " [MAIN:INFO] MAPI report sent", logFinished}));
 
     const std::string handed = readFile(sandbox.workFile("mapi.txt"));
     EXPECT_NE(handed.find("message.lpszSubject 15 Map \xC3\xBC & \"more\"\n"), std::string::npos) << handed;
@@ -137,7 +133,7 @@ TEST_F(RunTest, ACancelledDialogIsNoFailure)
 
     RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report user abort", finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, " [MAIN:INFO] MAPI report user abort", logFinished}));
 }
 
 TEST_F(RunTest, LoadsNoProviderForABadRequest)

@@ -67,8 +67,7 @@ TEST(WithoutManifest, KeepsNamesOutsideTheAnsiCodePageIntact)
 
     const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
     const std::string subject = "M\xC3\xBCller \xE6\x9D\xB1\xE4\xBA\xAC";
-    writeFile(sandbox.workFile(issueFile), "<IssueReport><MailAddress>a@b</MailAddress><Subject>" + subject
-                                               + "</Subject><AttachZip>" + archive + "</AttachZip></IssueReport>");
+    writeFile(sandbox.workFile(issueFile), issueXml("a@b", subject, "", archive));
     result = sandbox.run({issueFile});
     EXPECT_EQ(result.exitCode, 0) << result.rawLog;
     EXPECT_EQ(recordedField(handed(), "message.lpszSubject"), subject);
@@ -99,7 +98,7 @@ TEST(WineLauncher, TakesTheWholeMailtoUrlOfACrashReportInAFolderNamedOutsideAsci
     const MailtoRecorder recorder(sandbox);
     const RunResult result = sandbox.run({"--crash"});
     ASSERT_EQ(result.exitCode, 0) << result.rawLog;
-    EXPECT_EQ(result.log.back(), " [MAIN:INFO] Pellicor finished.");
+    EXPECT_EQ(result.log.back(), logFinished);
     const std::string url = recorder.url();
 
     // Commas percent-encoded (xdg-email would cut a field at a bare one),
@@ -128,8 +127,7 @@ TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
     sandbox.addProvider(FAKE_MAPI_WITHOUT_EXPORT_PATH);
     sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", "1");
     writeFile(sandbox.workFile("report.zip"), "PK");
-    writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
-                                             "<AttachZip>report.zip</AttachZip></IssueReport>");
+    writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", "report.zip"));
     const MailtoRecorder recorder(sandbox);
     const std::set<DWORD> before = explorers();
     RunResult result = sandbox.run({"issue.xml"});
@@ -143,11 +141,10 @@ TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
         ::CloseHandle(process);
     }
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (std::vector<std::string>{
-                              " [MAIN:INFO] Pellicor started.", " [MAIN:WARN] MAPI error report failed. Trying mailto.",
-                              " [MAIN:INFO] Opened the folder of the archive report.zip without selecting it: "
-                              "SHOpenFolderAndSelectItems opened the folder only (0x00000001)",
-                              " [MAIN:INFO] Pellicor finished."}));
+    EXPECT_EQ(result.log, (Lines{logStarted, logMailtoFallback,
+                                 " [MAIN:INFO] Opened the folder of the archive report.zip without selecting it: "
+                                 "SHOpenFolderAndSelectItems opened the folder only (0x00000001)",
+                                 logFinished}));
     EXPECT_NE(recorder.url().find("report.zip"), std::string::npos);
     EXPECT_EQ(result.mailClient, "Native Mail Client");
 

@@ -58,8 +58,7 @@ TEST(ThunarReveal, ShowsTheArchiveSelectedInItsFolder)
     std::filesystem::create_directory(std::filesystem::u8path(sandbox.workFile(folder)));
     writeFile(sandbox.workFile(folder + "/notes.txt"), "not this one");
     writeFile(sandbox.workFile(folder + "/report.zip"), "PK");
-    writeFile(sandbox.workFile("issue.xml"), "<IssueReport><MailAddress>a@b</MailAddress><Subject>s</Subject>"
-                                             "<AttachZip>" + folder + "/report.zip</AttachZip></IssueReport>");
+    writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", folder + "/report.zip"));
     const RunResult result = sandbox.run({"issue.xml"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log.size(), 3u) << result.rawLog;

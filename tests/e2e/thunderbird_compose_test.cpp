@@ -31,8 +31,6 @@ const std::string body = "Grüße aus Zürich: 東京 ✓\n"
 const std::string zipBytes = "PK not really a zip";
 
 // The compose windows as the user sees them: recipients by row, the subject
-// field, the body's rendered text and the attachment list.
-// The compose windows as the user sees them: recipients by row, the subject
 // field, the body's rendered text and the attachment list. A window still
 // building its parts counts as not loaded.
 const char* const readComposeWindows = R"(
@@ -74,20 +72,6 @@ struct ComposeWindow {
     std::vector<Attachment> attachments;
 };
 
-std::string xmlText(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 class ThunderbirdCompose : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -116,13 +100,7 @@ protected:
 
     void writeIssue(const std::string& mailBody)
     {
-        writeFile(sandbox_.workFile("issue.xml"),
-                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
-                  "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
-                  "  <Subject>" + xmlText(subject) + "</Subject>\n"
-                  "  <Body>" + xmlText(mailBody) + "</Body>\n"
-                  "  <AttachZip>" + xmlText(attachZip_) + "</AttachZip>\n"
-                  "</IssueReport>\n");
+        writeFile(sandbox_.workFile("issue.xml"), issueXml(recipient, subject, mailBody, attachZip_));
     }
 
     // Polls until one loaded compose window shows what done() accepts, or
@@ -250,12 +228,7 @@ TEST_F(ThunderbirdCompose, ShowsEveryFieldOfTheWindowsBuildsMailtoUrlHandedOnByW
     const std::string issueFile = "St\xC3\xB6rung \xE6\x9D\xB1\xE4\xBA\xAC.xml";
     const std::string windowsZip = "C:\\Users\\J\xC3\xB6s\xC3\xA9\\Berichte, alt\\report 1.zip";
     fs::create_directory(fs::u8path(folder));
-    writeFile(folder + "/" + issueFile, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<IssueReport>\n"
-                                        "  <MailAddress>" + xmlText(recipient) + "</MailAddress>\n"
-                                        "  <Subject>" + xmlText(subject) + "</Subject>\n"
-                                        "  <Body>" + xmlText(body) + "</Body>\n"
-                                        "  <AttachZip>" + xmlText(windowsZip) + "</AttachZip>\n"
-                                        "</IssueReport>\n");
+    writeFile(folder + "/" + issueFile, issueXml(recipient, subject, body, windowsZip));
 
     platform::ProcessOptions options = sandbox_.processOptions();
     options.workingDirectory = folder;
@@ -291,10 +264,7 @@ TEST_F(ThunderbirdCompose, ShowsALongBodyCutWithANoteThroughTheMailtoRoute)
     std::string longBody;
     for (int line = 0; longBody.size() < 200 * 1024; ++line)
         longBody += "Zeile " + std::to_string(line) + ": Gr\xC3\xBC\xC3\x9F" "e aus \xE6\x9D\xB1\xE4\xBA\xAC, 100% & mehr\n";
-    writeFile(sandbox_.workFile("issue.xml"),
-              "<IssueReport><MailAddress>" + xmlText(recipient) + "</MailAddress><Subject>" + xmlText(subject)
-                  + "</Subject><Body>" + xmlText(longBody) + "</Body><AttachZip>" + xmlText(attachZip_)
-                  + "</AttachZip></IssueReport>");
+    writeIssue(longBody);
 
     const RunResult result = sandbox_.run({"issue.xml"});
     ASSERT_EQ(result.exitCode, 0) << result.rawLog;

@@ -23,14 +23,10 @@
 
 using namespace testing_support;
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
 
 namespace {
 
-const std::string started = " [MAIN:INFO] Pellicor started.";
-const std::string finished = " [MAIN:INFO] Pellicor finished.";
-const std::string issue =
-    "<IssueReport><MailAddress>support@example.com</MailAddress><Subject>Blank map</Subject></IssueReport>";
+const std::string issue = issueXml("support@example.com", "Blank map");
 const std::string configuration =
     "<ORVAPlus><Internet><SupportEmail>support@example.com</SupportEmail></Internet></ORVAPlus>";
 
@@ -117,7 +113,7 @@ TEST_F(RunFaults, AProviderThatCrashesLeavesTheLogSoFarAndEveryFileWhole)
     writeFile(sandbox.workFile("issue.xml"), issue);
     RunResult report = sandbox.run({"issue.xml"});
     EXPECT_EQ(report.exitCode, 128 + SIGABRT);
-    EXPECT_EQ(report.log, Lines{started});
+    EXPECT_EQ(report.log, Lines{logStarted});
     EXPECT_EQ(readFile(sandbox.workFile("issue.xml")), issue);
 
     writeFile(sandbox.workFile("ORVAPlus.xml"), configuration);
@@ -140,14 +136,14 @@ TEST_F(RunFaults, OurProviderWaitsForAMailClientThatNeverEndsTenSecondsAtMost)
         sandbox.setEnvironment(name, value);
     RunResult result = runWithNeverEnding("thunderbird");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, " [MAIN:INFO] MAPI report sent", finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, " [MAIN:INFO] MAPI report sent", logFinished}));
 }
 
 TEST_F(RunFaults, AnXdgOpenThatNeverEndsHoldsTheRunTenSecondsAtMost)
 {
     RunResult result = runWithNeverEnding("xdg-open");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.log, (Lines{started, " [MAIN:WARN] MAPI error report failed. Trying mailto.", finished}));
+    EXPECT_EQ(result.log, (Lines{logStarted, logMailtoFallback, logFinished}));
 }
 
 // The disk fills in the middle of an entry: a stored one, or one deflated
@@ -173,7 +169,7 @@ TEST_F(RunFaults, ADiskThatFillsWhileArchivingKeepsWhatWasPackedBefore)
         RunResult result = sandbox.run({"--crash"});
         EXPECT_EQ(result.exitCode, 0) << kind;
         ASSERT_FALSE(result.log.empty()) << kind;
-        EXPECT_EQ(result.log.back(), finished) << kind;
+        EXPECT_EQ(result.log.back(), logFinished) << kind;
         EXPECT_NE(std::find(result.log.begin(), result.log.end(),
                             " [MAIN:ERROR] zip_close failed on " + work + "/report.zip"),
                   result.log.end())

@@ -12,9 +12,10 @@ namespace testing_support {
 // own), ended with the object. Unless fileManager is None, the name
 // org.freedesktop.FileManager1 on it belongs to a recording stand-in that the
 // bus starts on the first call, which answers, refuses or stays silent.
+// NoBus: there is no session bus at all.
 class FileManagerBus {
 public:
-    enum class FileManager { None, Answering, Refusing, Silent };
+    enum class FileManager { None, Answering, Refusing, Silent, NoBus };
     explicit FileManagerBus(FileManager fileManager);
     ~FileManagerBus();
     FileManagerBus(const FileManagerBus&) = delete;

@@ -10,8 +10,11 @@
 
 namespace testing_support {
 
-FileManagerBus::FileManagerBus(FileManager fileManager) : address_("unix:path=" + dir_.file("socket"))
+FileManagerBus::FileManagerBus(FileManager fileManager)
+    : address_(fileManager == FileManager::NoBus ? "" : "unix:path=" + dir_.file("socket"))
 {
+    if (address_.empty())
+        return;
     std::filesystem::create_directory(dir_.file("services"));
     writeFile(dir_.file("bus.conf"), "<busconfig><type>session</type><listen>" + address_
                                          + "</listen><auth>EXTERNAL</auth><servicedir>" + dir_.file("services")

@@ -10,6 +10,24 @@ namespace fs = std::filesystem;
 
 namespace testing_support {
 
+const std::string logStarted = " [MAIN:INFO] Pellicor started.";
+const std::string logFinished = " [MAIN:INFO] Pellicor finished.";
+const std::string logMailtoFallback = " [MAIN:WARN] MAPI error report failed. Trying mailto.";
+
+std::string issueXml(const std::string& mailAddress, const std::string& subject, const std::string& body,
+                     const std::string& attachZip)
+{
+    const auto element = [](const std::string& name, const std::string& text) {
+        std::string escaped;
+        for (const char c : text)
+            escaped += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+        return "<" + name + ">" + escaped + "</" + name + ">";
+    };
+    return "<IssueReport>" + element("MailAddress", mailAddress) + element("Subject", subject)
+           + (body.empty() ? "" : element("Body", body)) + (attachZip.empty() ? "" : element("AttachZip", attachZip))
+           + "</IssueReport>";
+}
+
 ProgramSandbox::ProgramSandbox() : ProgramSandbox(PELLICOR_EXE) {}
 
 ProgramSandbox::ProgramSandbox(const std::string& original)

@@ -9,6 +9,19 @@
 
 namespace testing_support {
 
+using Lines = std::vector<std::string>;
+
+// The lines a run logs first and last, after their date and time, and the
+// one that starts the mailto route.
+extern const std::string logStarted;
+extern const std::string logFinished;
+extern const std::string logMailtoFallback;
+
+// An issue file with these fields, each escaped as XML needs; an empty body
+// or attachment is left out.
+std::string issueXml(const std::string& mailAddress, const std::string& subject, const std::string& body = "",
+                     const std::string& attachZip = "");
+
 // What one run of the program left behind.
 struct RunResult {
     bool started = false;
