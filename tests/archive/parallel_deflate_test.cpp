@@ -38,22 +38,23 @@ struct Outcome {
     std::uint64_t inputBytes = 0;
 };
 
-// Deflates input, read in pieces of readPiece bytes, and fails the read
-// after failAfter bytes when that is set.
-Outcome deflateAll(const std::string& input, unsigned threads, std::size_t failAfter = std::string::npos,
-                   std::size_t readPiece = 700)
+// Reads input in pieces of at most 700 bytes, and fails once failAfter
+// bytes are read when that is set.
+ParallelDeflate::Reader readerOf(const std::string& input, std::size_t failAfter = std::string::npos)
 {
-    std::size_t at = 0;
-    ParallelDeflate deflate(
-        [&](unsigned char* data, std::size_t size) -> std::int64_t {
-            if (at >= failAfter)
-                return -1;
-            const std::size_t take = std::min({size, input.size() - at, readPiece});
-            std::memcpy(data, input.data() + at, take);
-            at += take;
-            return static_cast<std::int64_t>(take);
-        },
-        6, threads, smallBlocks);
+    return [&input, failAfter, at = std::size_t{0}](unsigned char* data, std::size_t size) mutable -> std::int64_t {
+        if (at >= failAfter)
+            return -1;
+        const std::size_t take = std::min({size, input.size() - at, std::size_t{700}});
+        std::memcpy(data, input.data() + at, take);
+        at += take;
+        return static_cast<std::int64_t>(take);
+    };
+}
+
+Outcome deflateAll(const std::string& input, unsigned threads, std::size_t failAfter = std::string::npos)
+{
+    ParallelDeflate deflate(readerOf(input, failAfter), 6, threads, smallBlocks);
     Outcome outcome;
     unsigned char buffer[333];  // libzip reads in pieces unrelated to the blocks
     while ((outcome.last = deflate.read(buffer, sizeof buffer)) > 0)
@@ -108,15 +109,7 @@ TEST(ParallelDeflate, AReadErrorIsAnErrorWhereverItFalls)
 TEST(ParallelDeflate, StopsWhenDroppedHalfway)
 {
     const std::string input = halfEntropyText(200 * smallBlocks, 3);
-    std::size_t at = 0;
-    ParallelDeflate deflate(
-        [&](unsigned char* data, std::size_t size) -> std::int64_t {
-            const std::size_t take = std::min(size, input.size() - at);
-            std::memcpy(data, input.data() + at, take);
-            at += take;
-            return static_cast<std::int64_t>(take);
-        },
-        6, 4, smallBlocks);
+    ParallelDeflate deflate(readerOf(input), 6, 4, smallBlocks);
     unsigned char buffer[100];
     EXPECT_EQ(deflate.read(buffer, sizeof buffer), 100);
     // Leaving the scope joins the workers; a hang here is the failure.

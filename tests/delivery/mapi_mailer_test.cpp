@@ -10,6 +10,43 @@ using namespace testing_support;
 
 namespace {
 
+// The records MapiMailer hands over for request, through entry.
+FakeMapiRecord recordsOf(const std::string& entry, const ReportRequest& request)
+{
+    return {
+        {"entry", entry},
+        {"session", "0"},
+        {"uiParam", "0"},
+        {"flags", "9"},
+        {"reserved", "0"},
+        {"message", "set"},
+        {"message.ulReserved", "0"},
+        {"message.lpszSubject", request.subject},
+        {"message.lpszNoteText", request.body},
+        {"message.lpszMessageType", "null"},
+        {"message.lpszDateReceived", "null"},
+        {"message.lpszConversationID", "null"},
+        {"message.flFlags", "0"},
+        {"message.lpOriginator", "null"},
+        {"message.nRecipCount", "1"},
+        {"message.lpRecips", "set"},
+        {"recip.ulReserved", "0"},
+        {"recip.ulRecipClass", "1"},
+        {"recip.lpszName", request.mailAddress},
+        {"recip.lpszAddress", "SMTP:" + request.mailAddress},
+        {"recip.ulEIDSize", "0"},
+        {"recip.lpEntryID", "null"},
+        {"message.nFileCount", "1"},
+        {"message.lpFiles", "set"},
+        {"file.ulReserved", "0"},
+        {"file.flFlags", "0"},
+        {"file.nPosition", "4294967295"},
+        {"file.lpszPathName", request.attachZip},
+        {"file.lpszFileName", "log.zip"},
+        {"file.lpFileType", "null"},
+    };
+}
+
 class MapiMailerTest : public ::testing::Test {
 protected:
     void SetUp() override { load(FAKE_MAPI_PATH); }
@@ -40,39 +77,7 @@ protected:
 TEST_F(MapiMailerTest, HandsTheProviderTheRecordsOfOneMail)
 {
     ASSERT_TRUE(mailer->send(request));
-    const FakeMapiRecord expected = {
-        {"entry", "MAPISendMail"},
-        {"session", "0"},
-        {"uiParam", "0"},
-        {"flags", "9"},
-        {"reserved", "0"},
-        {"message", "set"},
-        {"message.ulReserved", "0"},
-        {"message.lpszSubject", "Crash report"},
-        {"message.lpszNoteText", "Line one\nLine two"},
-        {"message.lpszMessageType", "null"},
-        {"message.lpszDateReceived", "null"},
-        {"message.lpszConversationID", "null"},
-        {"message.flFlags", "0"},
-        {"message.lpOriginator", "null"},
-        {"message.nRecipCount", "1"},
-        {"message.lpRecips", "set"},
-        {"recip.ulReserved", "0"},
-        {"recip.ulRecipClass", "1"},
-        {"recip.lpszName", "support@example.com"},
-        {"recip.lpszAddress", "SMTP:support@example.com"},
-        {"recip.ulEIDSize", "0"},
-        {"recip.lpEntryID", "null"},
-        {"message.nFileCount", "1"},
-        {"message.lpFiles", "set"},
-        {"file.ulReserved", "0"},
-        {"file.flFlags", "0"},
-        {"file.nPosition", "4294967295"},
-        {"file.lpszPathName", "/tmp/report.zip"},
-        {"file.lpszFileName", "log.zip"},
-        {"file.lpFileType", "null"},
-    };
-    EXPECT_EQ(handed(), expected);
+    EXPECT_EQ(handed(), recordsOf("MAPISendMail", request));
 }
 
 TEST_F(MapiMailerTest, SendsNoAttachmentWhenNoneIsNamed)
@@ -133,17 +138,7 @@ TEST_F(WideMapiMailerTest, PrefersTheWideEntryPointAndKeepsEveryScript)
     const ReportRequest international{"s\xC3\xB8ren@example.dk", "\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82 \xE2\x80\x94 \xE5\xA0\xB1\xE5\x91\x8A",
                                       "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80\nline two", "C:\\Temp\\r\xC3\xA9port.zip"};
     ASSERT_TRUE(mailer->send(international));
-    EXPECT_EQ(field("entry"), "MAPISendMailW");
-    EXPECT_EQ(field("flags"), "9");
-    EXPECT_EQ(field("message.lpszSubject"), international.subject);
-    EXPECT_EQ(field("message.lpszNoteText"), international.body);
-    EXPECT_EQ(field("recip.lpszName"), international.mailAddress);
-    EXPECT_EQ(field("recip.lpszAddress"), "SMTP:" + international.mailAddress);
-    EXPECT_EQ(field("recip.ulRecipClass"), "1");
-    EXPECT_EQ(field("file.lpszPathName"), international.attachZip);
-    EXPECT_EQ(field("file.lpszFileName"), "log.zip");
-    EXPECT_EQ(field("file.nPosition"), "4294967295");
-    EXPECT_EQ(field("message.nFileCount"), "1");
+    EXPECT_EQ(handed(), recordsOf("MAPISendMailW", international));
 }
 
 TEST_F(WideMapiMailerTest, ReadsResultsAsTheNarrowRouteDoes)

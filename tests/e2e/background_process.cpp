@@ -12,19 +12,38 @@
 #include <unistd.h>
 #include <utility>
 
+#include "tests/support/program_run.h"
+
 namespace e2e {
 namespace {
 
-std::vector<char*> pointers(const std::vector<std::string>& strings)
+// Whether the group's leader ended within timeout; helpers left in its group go with it.
+bool reaped(int leader, std::chrono::milliseconds timeout)
 {
-    std::vector<char*> result;
-    for (const std::string& s : strings)
-        result.push_back(const_cast<char*>(s.c_str()));
-    result.push_back(nullptr);
-    return result;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(leader, &status, WNOHANG);
+        if (done == leader || (done < 0 && errno == ECHILD)) {
+            ::kill(-leader, SIGKILL);
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 } // namespace
+
+void ProcessGroupTraits::free(Handle leader) noexcept
+{
+    ::kill(-leader, SIGTERM);
+    if (!reaped(leader, std::chrono::seconds(10))) {
+        ::kill(-leader, SIGKILL);
+        reaped(leader, std::chrono::seconds(10));
+    }
+}
 
 std::string findOnPath(const std::string& name)
 {
@@ -50,14 +69,12 @@ BackgroundProcess BackgroundProcess::start(const std::vector<std::string>& argv,
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
         return process;
+    platform::ScopedDescriptor readEnd(report[0]);
     // Kept clear of descriptor 3, which dup2 onto itself would leave closed on exec.
-    const int writeEnd = ::fcntl(report[1], F_DUPFD_CLOEXEC, 10);
+    const platform::ScopedDescriptor writeEnd(::fcntl(report[1], F_DUPFD_CLOEXEC, 10));
     ::close(report[1]);
-    report[1] = writeEnd;
-    if (writeEnd < 0) {
-        ::close(report[0]);
+    if (!writeEnd)
         return process;
-    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -65,65 +82,41 @@ BackgroundProcess BackgroundProcess::start(const std::vector<std::string>& argv,
     posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     // dup2 clears close-on-exec on the copy: only descriptor 3 reaches the program.
-    posix_spawn_file_actions_adddup2(&actions, report[1], 3);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.get(), 3);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
 
-    std::vector<char*> args = pointers(argv);
-    std::vector<char*> env = pointers(environment);
+    const std::vector<char*> args = testing_support::cStrings(argv), env = testing_support::cStrings(environment);
     pid_t pid = -1;
     const int error = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), env.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(report[1]);
-    if (error != 0) {
-        ::close(report[0]);
-        return process;
+    if (error == 0) {
+        process.group_.reset(pid);
+        process.report_ = std::move(readEnd);
     }
-    process.pid_ = pid;
-    process.reportFd_ = report[0];
     return process;
-}
-
-BackgroundProcess::~BackgroundProcess()
-{
-    stop();
-}
-
-BackgroundProcess::BackgroundProcess(BackgroundProcess&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)), reportFd_(std::exchange(other.reportFd_, -1))
-{
-}
-
-BackgroundProcess& BackgroundProcess::operator=(BackgroundProcess&& other) noexcept
-{
-    if (this != &other) {
-        stop();
-        pid_ = std::exchange(other.pid_, -1);
-        reportFd_ = std::exchange(other.reportFd_, -1);
-    }
-    return *this;
 }
 
 std::string BackgroundProcess::readLine(std::chrono::milliseconds timeout)
 {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (reportFd_ >= 0) {
+    while (report_) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return {};
-        pollfd entry{reportFd_, POLLIN, 0};
+        pollfd entry{report_.get(), POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return {};
         char c = 0;
-        if (::read(reportFd_, &c, 1) != 1)
+        if (::read(report_.get(), &c, 1) != 1)
             return {};
         if (c == '\n')
             return line;
@@ -134,37 +127,9 @@ std::string BackgroundProcess::readLine(std::chrono::milliseconds timeout)
 
 bool BackgroundProcess::waitForExit(std::chrono::milliseconds timeout)
 {
-    if (pid_ <= 0)
-        return true;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_ || (done < 0 && errno == ECHILD)) {
-            // The leader is gone; helpers left in its group go with it.
-            ::kill(-pid_, SIGKILL);
-            pid_ = -1;
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-}
-
-void BackgroundProcess::stop()
-{
-    if (pid_ > 0) {
-        ::kill(-pid_, SIGTERM);
-        if (!waitForExit(std::chrono::seconds(10))) {
-            ::kill(-pid_, SIGKILL);
-            waitForExit(std::chrono::seconds(10));
-        }
-    }
-    if (reportFd_ >= 0) {
-        ::close(reportFd_);
-        reportFd_ = -1;
-    }
+    if (group_ && reaped(group_.get(), timeout))
+        group_.release();
+    return !group_;
 }
 
 } // namespace e2e

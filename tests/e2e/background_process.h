@@ -4,20 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor_posix.h"
+
 namespace e2e {
+
+// A process group, by its leader's pid, that freeing ends: a polite signal
+// first, a hard one after a grace period.
+struct ProcessGroupTraits {
+    using Handle = int;
+    static constexpr Handle invalid() noexcept { return -1; }
+    static void free(Handle leader) noexcept;
+};
 
 // A program that runs beside a test (an X server, a session bus, a mail
 // client) in a process group of its own, so the helpers it starts end with it.
+// Dropping the object ends the whole group.
 class BackgroundProcess {
 public:
-    BackgroundProcess() = default;
-    // Ends the whole group: a polite signal first, a hard one after a grace period.
-    ~BackgroundProcess();
-    BackgroundProcess(BackgroundProcess&& other) noexcept;
-    BackgroundProcess& operator=(BackgroundProcess&& other) noexcept;
-    BackgroundProcess(const BackgroundProcess&) = delete;
-    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
     // Starts argv[0] (found through PATH) with exactly environment, its output
     // appended to logFile. The program's descriptor 3 is a pipe readable with
     // readLine(), for servers that report where they listen (-displayfd 3,
@@ -25,16 +28,15 @@ public:
     static BackgroundProcess start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                                    const std::string& logFile);
 
-    explicit operator bool() const { return pid_ > 0; }
+    explicit operator bool() const { return static_cast<bool>(group_); }
     // The first line the program wrote to descriptor 3; empty when none came in time.
     std::string readLine(std::chrono::milliseconds timeout);
     // Whether the program ended within timeout.
     bool waitForExit(std::chrono::milliseconds timeout);
-    void stop();
 
 private:
-    int pid_ = -1;
-    int reportFd_ = -1;
+    platform::ScopedHandle<ProcessGroupTraits> group_;
+    platform::ScopedDescriptor report_;
 };
 
 // The full path of an executable found through PATH; empty when there is none.

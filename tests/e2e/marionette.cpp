@@ -25,26 +25,18 @@ void waitFor(int socket, short events, std::chrono::milliseconds timeout)
 
 } // namespace
 
-Marionette::~Marionette()
-{
-    if (socket_ >= 0)
-        ::close(socket_);
-}
-
 void Marionette::connect(int port, std::chrono::milliseconds timeout)
 {
     timeout_ = timeout;
-    if (socket_ >= 0)
-        ::close(socket_);
     nextId_ = 1;
-    socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket_ < 0)
+    socket_.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket_)
         throw MarionetteError("no socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         throw MarionetteError("cannot connect to Marionette on port " + std::to_string(port));
 
     const nlohmann::json greeting = receive();
@@ -91,8 +83,8 @@ void Marionette::send(const nlohmann::json& message)
     const std::string packet = std::to_string(body.size()) + ":" + body;
     std::size_t sent = 0;
     while (sent < packet.size()) {
-        waitFor(socket_, POLLOUT, timeout_);
-        const ssize_t n = ::send(socket_, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
+        waitFor(socket_.get(), POLLOUT, timeout_);
+        const ssize_t n = ::send(socket_.get(), packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -120,8 +112,8 @@ std::string Marionette::receiveBytes(std::size_t count)
     std::string bytes(count, '\0');
     std::size_t got = 0;
     while (got < count) {
-        waitFor(socket_, POLLIN, timeout_);
-        const ssize_t n = ::recv(socket_, bytes.data() + got, count - got, 0);
+        waitFor(socket_.get(), POLLIN, timeout_);
+        const ssize_t n = ::recv(socket_.get(), bytes.data() + got, count - got, 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/descriptor_posix.h"
+
 namespace e2e {
 
 struct MarionetteError : std::runtime_error {
@@ -17,11 +19,6 @@ struct MarionetteError : std::runtime_error {
 // where its windows and their fields can be read without looking at pixels.
 class Marionette {
 public:
-    Marionette() = default;
-    ~Marionette();
-    Marionette(const Marionette&) = delete;
-    Marionette& operator=(const Marionette&) = delete;
-
     // Connects to the loopback port, starts a session and enters the chrome
     // context. Throws MarionetteError.
     void connect(int port, std::chrono::milliseconds timeout);
@@ -37,7 +34,7 @@ private:
     nlohmann::json receive();
     std::string receiveBytes(std::size_t count);
 
-    int socket_ = -1;
+    platform::ScopedDescriptor socket_;
     int nextId_ = 1;
     std::chrono::milliseconds timeout_{30000};
 };

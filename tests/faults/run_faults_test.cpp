@@ -223,16 +223,8 @@ TEST_F(RunFaults, SigtermWhileTheArchiveIsWrittenLeavesNoHalfWrittenFile)
     ASSERT_GE(::inotify_add_watch(watch, sandbox.workDir().c_str(), IN_CREATE), 0);
 
     const platform::ProcessOptions options = sandbox.processOptions();
-    std::vector<std::string> argv = sandbox.commandLine({"--crash"});
-    std::vector<char*> args;
-    for (std::string& arg : argv)
-        args.push_back(&arg[0]);
-    args.push_back(nullptr);
-    std::vector<std::string> environment = options.environment;
-    std::vector<char*> env;
-    for (std::string& entry : environment)
-        env.push_back(&entry[0]);
-    env.push_back(nullptr);
+    const std::vector<std::string> argv = sandbox.commandLine({"--crash"});
+    const std::vector<char*> args = cStrings(argv), env = cStrings(options.environment);
     ScopedCurrentDirectory cwd(sandbox.workDir());
     pid_t pid = 0;
     ASSERT_EQ(::posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), env.data()), 0);

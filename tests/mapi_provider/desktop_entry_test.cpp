@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "mapi_provider/mail_client.h"
+#include "tests/support/scoped_env_posix.h"
 #include "tests/support/temp_dir.h"
 
 using namespace testing_support;
@@ -51,11 +52,7 @@ TEST(DesktopEntry, ReadsTheMainGroupOnlyAndFindsFilesUnderTheirIds)
     // The system's file under the same id counts only where the user has none.
     fs::create_directories(dir.file("system/applications"));
     writeFile(dir.file("system/applications/kde-kmail.desktop"), "[Desktop Entry]\nExec=kmail\n");
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
-    const std::string saved = dataHome ? dataHome : "", savedDirs = dataDirs ? dataDirs : "";
-    ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
-    ::setenv("XDG_DATA_DIRS", dir.file("system").c_str(), 1);
+    const ScopedEnv dataHome("XDG_DATA_HOME", dir.file("data")), dataDirs("XDG_DATA_DIRS", dir.file("system"));
 
     const std::string path = findDesktopFile("kde-kmail.desktop");
     EXPECT_EQ(path, apps + "/kde/kmail.desktop");
@@ -68,9 +65,6 @@ TEST(DesktopEntry, ReadsTheMainGroupOnlyAndFindsFilesUnderTheirIds)
     EXPECT_FALSE(readDesktopEntry(findDesktopFile("noexec.desktop")));
     EXPECT_EQ(findDesktopFile("missing.desktop"), "");
     EXPECT_TRUE(readDesktopEntry(findDesktopFile("userapp-Thunderbird-1A2B3C.desktop")));
-
-    saved.empty() ? ::unsetenv("XDG_DATA_HOME") : ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    savedDirs.empty() ? ::unsetenv("XDG_DATA_DIRS") : ::setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
 }
 
 TEST(MailClient, KnowsTheClientsThatTakeAnAttachmentByProgramFlatpakOrSnap)

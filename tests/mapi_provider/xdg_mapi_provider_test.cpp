@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <csignal>
 #include <sys/stat.h>
@@ -17,6 +16,7 @@
 #include "platform/dynamic_library.h"
 #include "platform/process.h"
 #include "tests/support/mail_handler_desktop.h"
+#include "tests/support/scoped_env_posix.h"
 #include "tests/support/temp_dir.h"
 
 using namespace testing_support;
@@ -24,25 +24,6 @@ namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
 namespace {
-
-// Sets (or, given nullptr or "", unsets) one environment variable for the object's life.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        value && *value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
-    ~ScopedEnv() { old_ ? ::setenv(name_.c_str(), old_->c_str(), 1) : ::unsetenv(name_.c_str()); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 char* text(std::string& s)
 {
@@ -147,17 +128,18 @@ TEST_F(XdgMapiProvider, HandsEachKnownClientTheMailAndTheArchiveInTheFormItTakes
     const std::string flatpakOutbox = "<dir>/home/.var/app/org.mozilla.Thunderbird/cache/pellicor/outbox/*/";
     const std::string snapOutbox = "<dir>/home/snap/thunderbird/common/.cache/pellicor/outbox/*/";
     const std::string mailto = "mailto:support@example.com?subject=Crash%20report&body=It%20crashed.";
+    // Thunderbird's -compose list, with the body and the archive in outbox.
+    const auto compose = [](const std::string& outbox) {
+        return "to=support@example.com,subject=Crash%20report,message=" + outbox + "body.txt,attachment=file://"
+               + outbox + "log.zip";
+    };
     const struct {
         Client client;
         bool bodyFromFile;
         Args expected;
     } cases[] = {
-        {thunderbird, true,
-         {"-compose", "to=support@example.com,subject=Crash%20report,message=" + outbox
-                          + "body.txt,attachment=file://" + outbox + "log.zip"}},
-        {{"icedove.desktop", "icedove -P work %u", "icedove"}, true,
-         {"-P", "work", "-compose", "to=support@example.com,subject=Crash%20report,message=" + outbox
-                                        + "body.txt,attachment=file://" + outbox + "log.zip"}},
+        {thunderbird, true, {"-compose", compose(outbox)}},
+        {{"icedove.desktop", "icedove -P work %u", "icedove"}, true, {"-P", "work", "-compose", compose(outbox)}},
         // Flathub's, whose files the sandbox shows only in its own directories.
         {{"org.mozilla.Thunderbird.desktop",
           "flatpak run --branch=stable --arch=x86_64 --command=thunderbird --file-forwarding "
@@ -165,18 +147,14 @@ TEST_F(XdgMapiProvider, HandsEachKnownClientTheMailAndTheArchiveInTheFormItTakes
           "flatpak"},
          true,
          {"run", "--branch=stable", "--arch=x86_64", "--command=thunderbird", "--file-forwarding",
-          "org.mozilla.Thunderbird", "-compose",
-          "to=support@example.com,subject=Crash%20report,message=" + flatpakOutbox
-              + "body.txt,attachment=file://" + flatpakOutbox + "log.zip"}},
+          "org.mozilla.Thunderbird", "-compose", compose(flatpakOutbox)}},
         {{"thunderbird_thunderbird.desktop",
           "env BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/thunderbird_thunderbird.desktop "
           "/snap/bin/thunderbird %u",
           "env"},
          true,
          {"BAMF_DESKTOP_FILE_HINT=/var/lib/snapd/desktop/applications/thunderbird_thunderbird.desktop",
-          "/snap/bin/thunderbird", "-compose",
-          "to=support@example.com,subject=Crash%20report,message=" + snapOutbox + "body.txt,attachment=file://"
-              + snapOutbox + "log.zip"}},
+          "/snap/bin/thunderbird", "-compose", compose(snapOutbox)}},
         {evolution, false, {mailto + "&attach=" + outbox + "log.zip"}},
         {{"org.kde.kmail2.desktop", "kmail -qwindowtitle %c %u", "kmail"}, true,
          {"-qwindowtitle", "Mail Client", "--composer", "--subject=Crash report", "--msg=" + outbox + "body.txt",
