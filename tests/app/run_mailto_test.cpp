@@ -122,12 +122,7 @@ protected:
     {
         std::filesystem::create_directory(std::filesystem::u8path(sandbox.workFile(folderName)));
         writeFile(archive(), "PK");
-        writeIssue(folderName + "/report.zip");
-    }
-
-    void writeIssue(const std::string& attachZip)
-    {
-        writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", attachZip));
+        writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", folderName + "/report.zip"));
     }
 
     std::string archive() const { return sandbox.workFile(folderName + "/report.zip"); }
@@ -199,15 +194,6 @@ TEST_F(RunRevealTest, ShowsTheArchiveSelectedOrElseItsFolder)
     }
 }
 
-TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMail)
-{
-    FileManagerBus bus(FileManager::Answering);
-    bus.serve(sandbox);
-    addOpener(3);
-    EXPECT_TRUE(isFailureStatus(sandbox.run({"issue.xml"}).exitCode));
-    expectAskedToShow(bus.calls(), archive());
-}
-
 TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
 {
     FileManagerBus bus(FileManager::Answering);
@@ -222,7 +208,7 @@ TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
                            Row{"1", "missing/report.zip", nullptr}, Row{"1", folderName + "/report.zip", "0"},
                            Row{"1", folderName + "/report.zip", "1"}}) {
         sandbox.setEnvironment("PELLICOR_REVEAL_ARCHIVE", row.reveal);
-        writeIssue(row.attachZip);
+        writeFile(sandbox.workFile("issue.xml"), issueXml("a@b", "s", "", row.attachZip));
         if (row.mapiResult != nullptr) {
             sandbox.addProvider(FAKE_MAPI_PATH);
             sandbox.setEnvironment("PELLICOR_FAKE_MAPI_RESULT", row.mapiResult);
@@ -236,16 +222,20 @@ TEST_F(RunRevealTest, NeverWhenTheClientTookItOrThereIsNothingToShow)
     }
 }
 
-TEST_F(RunRevealTest, ShowsTheCrashArchiveWhenThereIsOne)
+TEST_F(RunRevealTest, ShowsItWhenNeitherRouteTakesTheMailAndInCrashMode)
 {
     FileManagerBus bus(FileManager::Answering);
     bus.serve(sandbox);
+    addOpener(3);
+    EXPECT_TRUE(isFailureStatus(sandbox.run({"issue.xml"}).exitCode));
+    expectAskedToShow(bus.calls(), archive());
+
     addOpener(0);
     writeFile(sandbox.workFile("QXF-0.log"), "log");
     EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
-    EXPECT_EQ(percentDecoded(bus.calls().at(1)), "uri=file://" + sandbox.workFile("report.zip"));
+    EXPECT_EQ(percentDecoded(bus.calls().at(4)), "uri=file://" + sandbox.workFile("report.zip"));
 
     std::remove(sandbox.workFile("QXF-0.log").c_str());
     EXPECT_EQ(sandbox.run({"--crash"}).exitCode, 0);
-    EXPECT_EQ(bus.calls().size(), 3u);
+    EXPECT_EQ(bus.calls().size(), 6u);
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "mail/mailto_field.h"
+#include "platform/handle_win.h"
 #include "platform/process.h"
 #include "tests/support/fake_mapi_record.h"
 #include "tests/support/mailto_recorder.h"
@@ -27,14 +28,13 @@ namespace {
 std::set<DWORD> explorers()
 {
     std::set<DWORD> ids;
-    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const platform::ScopedKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0)
             ids.insert(entry.th32ProcessID);
     }
-    ::CloseHandle(snapshot);
     return ids;
 }
 
@@ -134,11 +134,8 @@ TEST(WineShell, OpensTheArchivesFolderWithoutChangingTheRun)
     // Wine's explorer stays open with the Unix stderr of the test, which the
     // test runner waits on: the window the run opened is closed here.
     for (const DWORD id : explorers()) {
-        if (before.count(id) != 0)
-            continue;
-        const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, id);
-        ::TerminateProcess(process, 0);
-        ::CloseHandle(process);
+        if (before.count(id) == 0)
+            ::TerminateProcess(platform::ScopedKernelHandle(::OpenProcess(PROCESS_TERMINATE, FALSE, id)).get(), 0);
     }
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.log, (Lines{logStarted, logMailtoFallback,

@@ -49,6 +49,38 @@ protected:
     ScopedCurrentDirectory cwd{dir.path()};
 };
 
+struct Packed {
+    zip_uint16_t method;
+    zip_uint64_t size;
+};
+
+// How each entry was packed, by name.
+std::map<std::string, Packed> packing(const std::string& archivePath)
+{
+    std::map<std::string, Packed> result;
+    const ZipArchive archive = openZip(archivePath);
+    for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive.get(), 0); ++i) {
+        zip_stat_t stat;
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) == 0)
+            result[stat.name] = {stat.comp_method, stat.comp_size};
+    }
+    return result;
+}
+
+uLong deflatedAtLevelSix(const std::string& bytes)
+{
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string out(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+              static_cast<uLong>(bytes.size()), 6);
+    return size;
+}
+
+struct FixedThreads {
+    explicit FixedThreads(unsigned count) { setArchiveThreads(count); }
+    ~FixedThreads() { setArchiveThreads(0); }
+};
+
 } // namespace
 
 TEST_F(ReportArchiveTest, PathIsTheCurrentDirectorysReportZip)
@@ -102,37 +134,6 @@ TEST_F(ReportArchiveTest, PacksAllEightByteForByte)
     EXPECT_EQ(zipEntries(archive()), expected);
 }
 
-namespace {
-
-struct Packed {
-    zip_uint16_t method;
-    zip_uint64_t size;
-};
-
-// How each entry was packed, by name.
-std::map<std::string, Packed> packing(const std::string& archivePath)
-{
-    std::map<std::string, Packed> result;
-    const ZipArchive archive = openZip(archivePath);
-    for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive.get(), 0); ++i) {
-        zip_stat_t stat;
-        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), 0, &stat) == 0)
-            result[stat.name] = {stat.comp_method, stat.comp_size};
-    }
-    return result;
-}
-
-uLong deflatedAtLevelSix(const std::string& bytes)
-{
-    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
-    std::string out(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
-              static_cast<uLong>(bytes.size()), 6);
-    return size;
-}
-
-} // namespace
-
 // A user's zip tool deflates everything at level 6; the archive may pick a
 // faster level or store an entry, but must stay about as small.
 TEST_F(ReportArchiveTest, StoresWhatDoesNotShrinkAndStaysNearTheUsualSize)
@@ -168,15 +169,6 @@ TEST_F(ReportArchiveTest, StoresWhatDoesNotShrinkAndStaysNearTheUsualSize)
             << name;
     }
 }
-
-namespace {
-
-struct FixedThreads {
-    explicit FixedThreads(unsigned count) { setArchiveThreads(count); }
-    ~FixedThreads() { setArchiveThreads(0); }
-};
-
-} // namespace
 
 // Entries are deflated in blocks on as many threads as there are cores:
 // whatever the count, the archive is the same byte for byte, and every

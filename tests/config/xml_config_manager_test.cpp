@@ -161,36 +161,29 @@ TEST_F(ConfigStore, ConvertsEveryTypeBothWaysByteForByte)
     const std::pair<std::string, int> booleans[] = {
         {"Yes", 1}, {"No", 0}, {"yes", -1}, {"YES", -1}, {"no", -1}, {"true", -1}, {"1", -1}, {" Yes", -1}, {"", -1},
     };
-    std::string file = "<ORVAPlus><R>";
-    const auto key = [](char kind, std::size_t n) { return kind + std::to_string(n); };
-    const auto add = [&file](const std::string& name, const std::string& text) {
-        file += "<" + name + ">" + text + "</" + name + ">";
+    // Each text in a file of its own, as the one value of key K.
+    const auto holding = [this](const std::string& text) {
+        writeFile(path, "<ORVAPlus><R><K>" + text + "</K></R></ORVAPlus>");
+        return open();
     };
-    for (std::size_t i = 0; i < std::size(ints); ++i)
-        add(key('I', i), ints[i].first);
-    for (std::size_t i = 0; i < std::size(decimals); ++i)
-        add(key('D', i), decimals[i].first);
-    for (std::size_t i = 0; i < std::size(booleans); ++i)
-        add(key('B', i), booleans[i].first);
-    writeFile(path, file + "</R></ORVAPlus>");
-    auto store = open();
-    for (std::size_t i = 0; i < std::size(ints); ++i) {
+    for (const auto& [text, expected] : ints) {
         int value = -1;
-        EXPECT_TRUE(store->getInt(key('I', i), value, "R")) << ints[i].first;
-        EXPECT_EQ(value, ints[i].second) << ints[i].first;
+        EXPECT_TRUE(holding(text)->getInt("K", value, "R")) << text;
+        EXPECT_EQ(value, expected) << text;
     }
-    for (std::size_t i = 0; i < std::size(decimals); ++i) {
+    for (const auto& [text, expected] : decimals) {
         double value = -1;
-        EXPECT_TRUE(store->getDouble(key('D', i), value, "R")) << decimals[i].first;
-        EXPECT_EQ(value, decimals[i].second) << decimals[i].first;
+        EXPECT_TRUE(holding(text)->getDouble("K", value, "R")) << text;
+        EXPECT_EQ(value, expected) << text;
     }
-    for (std::size_t i = 0; i < std::size(booleans); ++i) {
+    for (const auto& [text, expected] : booleans) {
         // Read from both outputs, so that an unread text shows as -1.
         bool fromTrue = true, fromFalse = false;
-        const bool read = store->getBool(key('B', i), fromTrue, "R");
-        EXPECT_EQ(store->getBool(key('B', i), fromFalse, "R"), read);
-        EXPECT_EQ(read ? int(fromTrue) : -1, booleans[i].second) << booleans[i].first;
-        EXPECT_EQ(fromTrue, fromFalse || !read) << booleans[i].first;
+        const auto store = holding(text);
+        const bool read = store->getBool("K", fromTrue, "R");
+        EXPECT_EQ(store->getBool("K", fromFalse, "R"), read);
+        EXPECT_EQ(read ? int(fromTrue) : -1, expected) << text;
+        EXPECT_EQ(fromTrue, fromFalse || !read) << text;
     }
 }
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "platform/process.h"
-#include "tests/e2e/background_process.h"
+#include "tests/support/background_process.h"
 #include "tests/support/program_run.h"
 
 using namespace std::chrono_literals;
@@ -17,7 +17,7 @@ using namespace testing_support;
 TEST(ThunarReveal, ShowsTheArchiveSelectedInItsFolder)
 {
     for (const char* program : {"Thunar", "Xvfb", "dbus-daemon", "dbus-send"}) {
-        if (e2e::findOnPath(program).empty())
+        if (findOnPath(program).empty())
             GTEST_SKIP() << program << " is missing (scripts/install-deps.sh --e2e installs it)";
     }
     // A home of its own; the program's runs and the desktop share its variables.
@@ -30,11 +30,11 @@ TEST(ThunarReveal, ShowsTheArchiveSelectedInItsFolder)
                                       {"XDG_DATA_HOME", home + "/.local/share"}, {"XDG_CACHE_HOME", home + "/.cache"},
                                       {"XDG_RUNTIME_DIR", home + "/run"}, {"LANG", std::string("C.UTF-8")}})
         sandbox.setEnvironment(name, value);
-    e2e::BackgroundProcess display = e2e::BackgroundProcess::start(
+    BackgroundProcess display = BackgroundProcess::start(
         {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"},
         sandbox.processOptions().environment, root.file("desktop.log"));
     sandbox.setEnvironment("DISPLAY", ":" + display.readLine(60s));
-    e2e::BackgroundProcess bus = e2e::BackgroundProcess::start(
+    BackgroundProcess bus = BackgroundProcess::start(
         {"dbus-daemon", "--session", "--nofork", "--print-address=3"}, sandbox.processOptions().environment,
         root.file("desktop.log"));
     sandbox.setEnvironment("DBUS_SESSION_BUS_ADDRESS", bus.readLine(60s));

@@ -8,6 +8,8 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing_support::BackgroundProcess;
+using testing_support::findOnPath;
 using testing_support::readFile;
 using testing_support::writeFile;
 

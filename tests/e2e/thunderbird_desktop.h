@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/e2e/background_process.h"
+#include "tests/support/background_process.h"
 #include "tests/e2e/marionette.h"
 #include "tests/support/temp_dir.h"
 
@@ -38,9 +38,9 @@ private:
     std::string home_;
     std::string profile_;
     std::vector<std::pair<std::string, std::string>> environment_;
-    BackgroundProcess display_;
-    BackgroundProcess bus_;
-    BackgroundProcess thunderbird_;
+    testing_support::BackgroundProcess display_;
+    testing_support::BackgroundProcess bus_;
+    testing_support::BackgroundProcess thunderbird_;
     Marionette marionette_;
 };
 

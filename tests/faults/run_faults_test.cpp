@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "tests/faults/scratch_mount.h"
+#include "tests/support/background_process.h"
 #include "tests/support/fake_mapi_record.h"
 #include "tests/support/mail_handler_desktop.h"
 #include "tests/support/program_run.h"

@@ -28,11 +28,6 @@ std::string shownAs(const std::string& text)
     return out;
 }
 
-std::size_t digits(std::size_t n)
-{
-    return std::to_string(n).size();
-}
-
 struct Case {
     const char* name;
     std::string character;  // one character of the body, as UTF-8
@@ -81,7 +76,8 @@ TEST(MailtoFit, BodyJustUnderTheLimitStaysWholeAndJustOverIsCutAtACharacterWithT
             const std::size_t kept = fitting + 1 - cut.bodyCharactersLeftOut;
             EXPECT_TRUE(sameLongText(body.substr(0, body.size() - shown.size()), shownAs(ask) + repeated(c.character, kept)));
             // One more would not fit, even with the note as long as it might have been.
-            const std::size_t noteSlack = digits(ask.size() + fitting + 1) - digits(cut.bodyCharactersLeftOut);
+            const std::size_t noteSlack =
+                std::to_string(ask.size() + fitting + 1).size() - std::to_string(cut.bodyCharactersLeftOut).size();
             EXPECT_GT(cut.url.size() + c.escaped + noteSlack, limit);
         }
     }

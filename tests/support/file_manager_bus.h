@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/background_process.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,9 +18,6 @@ class FileManagerBus {
 public:
     enum class FileManager { None, Answering, Refusing, Silent, NoBus };
     explicit FileManagerBus(FileManager fileManager);
-    ~FileManagerBus();
-    FileManagerBus(const FileManagerBus&) = delete;
-    FileManagerBus& operator=(const FileManagerBus&) = delete;
 
     // The sandbox's runs show the archive, on this bus and no other.
     void serve(ProgramSandbox& sandbox) const;
@@ -30,7 +28,7 @@ public:
 private:
     TempDir dir_{TempDir::Name::Ascii};
     std::string address_;
-    int pid_ = 0;
+    BackgroundProcess daemon_;
 };
 
 } // namespace testing_support

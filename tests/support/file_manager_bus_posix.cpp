@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <signal.h>
 
 #include <gtest/gtest.h>
 
@@ -11,12 +10,11 @@
 namespace testing_support {
 
 FileManagerBus::FileManagerBus(FileManager fileManager)
-    : address_(fileManager == FileManager::NoBus ? "" : "unix:path=" + dir_.file("socket"))
 {
-    if (address_.empty())
+    if (fileManager == FileManager::NoBus)
         return;
     std::filesystem::create_directory(dir_.file("services"));
-    writeFile(dir_.file("bus.conf"), "<busconfig><type>session</type><listen>" + address_
+    writeFile(dir_.file("bus.conf"), "<busconfig><type>session</type><listen>unix:path=" + dir_.file("socket")
                                          + "</listen><auth>EXTERNAL</auth><servicedir>" + dir_.file("services")
                                          + "</servicedir><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
                                            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
@@ -28,25 +26,13 @@ FileManagerBus::FileManagerBus(FileManager fileManager)
                   "[D-BUS Service]\nName=org.freedesktop.FileManager1\nExec=" FILE_MANAGER_RECORDER " "
                       + dir_.file("calls") + " " + mode + "\n");
     }
-    // The daemon listens before it forks, so the bus is there once this returns.
-    platform::ProcessOptions options;
-    options.standardOutput = dir_.file("pid");
-    const platform::ProcessOutcome outcome = platform::runProcess(
-        {"dbus-daemon", "--config-file=" + dir_.file("bus.conf"), "--fork", "--print-pid=1"}, std::chrono::seconds(30),
-        options);
-    const std::string pid = readFile(dir_.file("pid"));
-    if (outcome.status != platform::ProcessOutcome::Exited || outcome.exitCode != 0 || pid.empty()) {
+    // The daemon tells its address once it listens; the stand-in ends with its connection.
+    daemon_ = BackgroundProcess::start({"dbus-daemon", "--config-file=" + dir_.file("bus.conf"), "--nofork",
+                                        "--print-address=3"},
+                                       platform::currentEnvironment(), dir_.file("bus.log"));
+    address_ = daemon_.readLine(std::chrono::seconds(30));
+    if (address_.empty())
         ADD_FAILURE() << "dbus-daemon did not start (scripts/install-deps.sh installs it)";
-        return;
-    }
-    pid_ = std::stoi(pid);
-}
-
-FileManagerBus::~FileManagerBus()
-{
-    // The stand-in ends with its connection to the bus.
-    if (pid_ > 0)
-        ::kill(pid_, SIGTERM);
 }
 
 void FileManagerBus::serve(ProgramSandbox& sandbox) const

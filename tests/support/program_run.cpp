@@ -141,15 +141,6 @@ void ProgramSandbox::readLog(RunResult& result) const
     }
 }
 
-std::vector<char*> cStrings(const std::vector<std::string>& strings)
-{
-    std::vector<char*> result;
-    for (const std::string& s : strings)
-        result.push_back(const_cast<char*>(s.c_str()));
-    result.push_back(nullptr);
-    return result;
-}
-
 bool isFailureStatus(int exitCode)
 {
     // -1 from main: 255 where statuses are one byte, all bits set where they are 32.

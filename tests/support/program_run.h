@@ -78,8 +78,4 @@ private:
 // True when a program's exit status is the one of main() returning -1.
 bool isFailureStatus(int exitCode);
 
-// The strings as the array, ended by a null pointer, that exec and
-// posix_spawn take; valid while strings is.
-std::vector<char*> cStrings(const std::vector<std::string>& strings);
-
 } // namespace testing_support

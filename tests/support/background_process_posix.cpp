@@ -1,4 +1,4 @@
-#include "tests/e2e/background_process.h"
+#include "tests/support/background_process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -12,9 +12,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "tests/support/program_run.h"
-
-namespace e2e {
+namespace testing_support {
 namespace {
 
 // Whether the group's leader ended within timeout; helpers left in its group go with it.
@@ -43,6 +41,15 @@ void ProcessGroupTraits::free(Handle leader) noexcept
         ::kill(-leader, SIGKILL);
         reaped(leader, std::chrono::seconds(10));
     }
+}
+
+std::vector<char*> cStrings(const std::vector<std::string>& strings)
+{
+    std::vector<char*> result;
+    for (const std::string& s : strings)
+        result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
 }
 
 std::string findOnPath(const std::string& name)
@@ -88,7 +95,7 @@ BackgroundProcess BackgroundProcess::start(const std::vector<std::string>& argv,
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
 
-    const std::vector<char*> args = testing_support::cStrings(argv), env = testing_support::cStrings(environment);
+    const std::vector<char*> args = cStrings(argv), env = cStrings(environment);
     pid_t pid = -1;
     const int error = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), env.data());
     posix_spawnattr_destroy(&attributes);
@@ -132,4 +139,4 @@ bool BackgroundProcess::waitForExit(std::chrono::milliseconds timeout)
     return !group_;
 }
 
-} // namespace e2e
+} // namespace testing_support

@@ -6,7 +6,7 @@
 
 #include "platform/descriptor_posix.h"
 
-namespace e2e {
+namespace testing_support {
 
 // A process group, by its leader's pid, that freeing ends: a polite signal
 // first, a hard one after a grace period.
@@ -42,4 +42,8 @@ private:
 // The full path of an executable found through PATH; empty when there is none.
 std::string findOnPath(const std::string& name);
 
-} // namespace e2e
+// The strings as the array, ended by a null pointer, that exec and
+// posix_spawn take; valid while strings is.
+std::vector<char*> cStrings(const std::vector<std::string>& strings);
+
+} // namespace testing_support
