@@ -77,7 +77,8 @@ TEST_F(RunLongBodyTest, HandsOnABodyJustUnderTheLimitWholeAndCutsOneJustOver)
     EXPECT_TRUE(sameLongText(url.substr(0, noteAt), head + repeated("%C3%BC", kept)));
     EXPECT_EQ(url.substr(noteAt), escapeMailtoUrl(shortenedBodyNote(fitting + 1 - kept)));
     ASSERT_GE(cut.log.size(), 3u);
-    EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()), (Lines{logMailtoFallback, shortenedLine(fitting + 1 - kept), logFinished}));
+    EXPECT_EQ(Lines(cut.log.end() - 3, cut.log.end()),
+              (Lines{logMailtoFallback, shortenedLine(fitting + 1 - kept), logFinished}));
 }
 
 TEST_F(RunLongBodyTest, MailsABodyFarLongerThanTheLimit)

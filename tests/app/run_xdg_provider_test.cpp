@@ -20,7 +20,8 @@ protected:
         for (const auto& [name, value] : desktop.environment())
             sandbox.setEnvironment(name, value);
         writeFile(sandbox.workFile("report.zip"), "PK zipped");
-        writeFile(sandbox.workFile("issue.xml"), issueXml("support@example.com", "Blank map", "It&s blank", "report.zip"));
+        writeFile(sandbox.workFile("issue.xml"),
+                  issueXml("support@example.com", "Blank map", "It&s blank", "report.zip"));
     }
 
     ProgramSandbox sandbox;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "tests/support/program_run.h"
@@ -19,7 +20,7 @@ public:
     // The URL the handler was handed, once it is there; empty when none came.
     std::string url() const;
     // Forgets the URL recorded so far.
-    void clear() const;
+    void clear() const { std::remove(record_.c_str()); }
 
 private:
     std::string record_;

@@ -1,7 +1,5 @@
 #include "tests/support/mailto_recorder.h"
 
-#include <cstdio>
-
 namespace testing_support {
 
 std::string MailtoRecorder::unavailable()
@@ -21,11 +19,6 @@ std::string MailtoRecorder::url() const
 {
     // The opener has ended when the run has.
     return fileExists(record_) ? readFile(record_) : std::string();
-}
-
-void MailtoRecorder::clear() const
-{
-    std::remove(record_.c_str());
 }
 
 } // namespace testing_support

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "platform/process.h"
@@ -36,11 +35,6 @@ std::string MailtoRecorder::url() const
     while (!fileExists(record_) && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(50ms);
     return fileExists(record_) ? readFile(record_) : std::string();
-}
-
-void MailtoRecorder::clear() const
-{
-    std::remove(record_.c_str());
 }
 
 } // namespace testing_support
